@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/Picture.h"
+
+// The pictures drawn by the generator in this folder at build time and built into the
+// program. Each call returns a fresh copy.
+namespace artwork {
+
+enum class Led { GreenOff, GreenOn, YellowOff, YellowOn, RedOff, RedOn };
+
+Picture background();    // 340 x 201, the device front
+Picture socket();        // 30 x 31, one panel socket seen head-on
+Picture led(Led which);  // 11 x 11
+
+// The program icon, 32 x 32; pixels are 0xAARRGGBB, alpha 0 where transparent.
+struct Icon {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> argb;
+};
+Icon icon();
+
+}  // namespace artwork

@@ -1,0 +1,19 @@
+# Installs the Debian packages given as arguments that are not installed yet.
+# Sourced by the set-up scripts; uses sudo when not run as root.
+install_missing() {
+    missing=""
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
+            missing="$missing $pkg"
+    done
+    [ -z "$missing" ] && return 0
+    echo "Installing:$missing"
+    as_root=""
+    [ "$(id -u)" -ne 0 ] && as_root="sudo"
+    $as_root apt-get update -qq
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq --no-install-recommends $missing
+}
+
+BUILD_PACKAGES="cmake make g++ qt6-base-dev libgl-dev fonts-liberation"
+TEST_PACKAGES="libgtest-dev xvfb xauth xdotool x11-utils x11-apps util-linux procps"

@@ -1,0 +1,34 @@
+#include "app/ErrorReport.h"
+
+#include "platform/Platform.h"
+
+ErrorReport::ErrorReport(Platform& platform, std::string title)
+    : platform_(platform), title_(std::move(title)) {}
+
+void ErrorReport::Install() {
+    platform_.setErrorSink([this](std::exception_ptr e) { Report(e); });
+}
+
+std::string ErrorReport::MessageOf(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "Unbekannter Fehler";
+    }
+}
+
+void ErrorReport::Report(std::exception_ptr error) {
+    if (busy_) {
+        ++dropped_;
+        return;
+    }
+    busy_ = true;
+    const std::string text = MessageOf(error) + ".";
+    platform_.post([this, text] {
+        if (cancelMode_) cancelMode_();
+        platform_.messageBox(text, title_, MessageIcon::Stop);
+        busy_ = false;
+    });
+}

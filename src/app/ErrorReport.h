@@ -1,0 +1,34 @@
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <string>
+
+class Platform;
+
+// Shows errors that escape a handler: a stop box with the message and a "." (always
+// appended), captioned with the application title. The box opens after the failing handler
+// has returned, from whichever loop runs next, so every timer keeps ticking while it is open.
+// At most one report is open at a time: an error that escapes meanwhile is not shown.
+class ErrorReport final {
+public:
+    ErrorReport(Platform& platform, std::string title);
+
+    // Installs this report as the platform's error sink.
+    void Install();
+    // `cancelMode` runs before a box opens, so no control keeps the pointer captured.
+    void SetCancelMode(std::function<void()> cancelMode) { cancelMode_ = std::move(cancelMode); }
+
+    void Report(std::exception_ptr error);
+    bool Busy() const { return busy_; }
+    int Dropped() const { return dropped_; }
+
+    static std::string MessageOf(std::exception_ptr error);
+
+private:
+    Platform& platform_;
+    std::string title_;
+    std::function<void()> cancelMode_;
+    bool busy_ = false;  // a report is waiting to open or is open
+    int dropped_ = 0;
+};

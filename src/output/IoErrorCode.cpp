@@ -1,0 +1,46 @@
+#include "output/IoErrorCode.h"
+
+#include <cerrno>
+
+namespace {
+
+// Codes that have no message of their own but are still worth telling apart in a report.
+constexpr int kGeneralFailure = 1117;  // the device reported an I/O error
+constexpr int kNotReady = 21;
+constexpr int kDiskFull = 28;
+constexpr int kOutOfMemory = 8;
+constexpr int kInvalidFunction = 1;
+
+}  // namespace
+
+int IoErrorCodeFromErrno(int err) {
+    switch (err) {
+        // No port behind the path: missing node, or a node with no driver loaded.
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return 2;
+        // Permission, or the port held by someone else.
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EBUSY:
+            return 5;
+        case EMFILE:
+        case ENFILE:
+            return 4;
+        case EIO:
+            return kGeneralFailure;
+        case EAGAIN:  // same value as EWOULDBLOCK on Linux
+            return kNotReady;
+        case ENOSPC:
+            return kDiskFull;
+        case ENOMEM:
+            return kOutOfMemory;
+        case EINVAL:
+        case ENOTTY:
+            return kInvalidFunction;
+        default:
+            return kGeneralFailure;
+    }
+}

@@ -1,0 +1,6 @@
+#include "output/PortByte.h"
+
+std::uint8_t PortByte(std::int32_t word) {
+    // Mask before shifting so negative words behave like their low byte.
+    return static_cast<std::uint8_t>((static_cast<std::uint32_t>(word) & 0xFFu) << 2);
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+class PortDevice;
+
+// Puts output words on the port. Every write() is one complete, synchronous cycle: open the
+// device, write the one port byte, close it again. Nothing is kept open between cycles, so
+// another program may use the port in between and a vanished port shows up on the next
+// cycle. A device that blocks (a full FIFO, a printer driver waiting for paper) blocks the
+// caller; the panel calls this on the UI thread.
+class PortWriter final {
+public:
+    explicit PortWriter(PortDevice& device);
+
+    // Throws EInOutError with the code of the first step that failed.
+    void write(std::int32_t word);
+
+private:
+    PortDevice& device_;
+};

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "panel/TComponent.h"
+#include "panel/TForm.h"
+
+class PortWriter;
+
+// The panel: six channels with sockets, number tags and LEDs, and four switch LEDs.
+class TForm1 final : public TForm {
+public:
+    TForm1(Platform& platform, PortWriter& port);
+
+    // Components, in creation order.
+    TImage* Image1;
+    TLabel* Label1;
+    TImage* p1;
+    TImage* v5;
+    TImage* pout;
+    TImage *a1, *a2, *a3, *a4, *a5, *a6;
+    TImage *p2, *p3, *p4, *p5, *p6;
+    TImage *goff, *gon, *ooff, *oon, *roff, *ron;
+    TLabel *l1, *l2, *l3, *l4, *l5, *l6;
+    TImage* peak;
+    TLabel* Label2;
+    TImage* vl;
+    TTimer* setter;
+    TTimer* tick;
+
+    // Handlers.
+    void FormCreate(TComponent* sender);
+    void pClick(TComponent* sender);
+    void v5DblClick(TComponent* sender);
+    void poutDblClick(TComponent* sender);
+    void setterTimer(TComponent* sender);
+    void vlDblClick(TComponent* sender);
+    void peakDblClick(TComponent* sender);
+    void tickTimer(TComponent* sender);
+
+    static constexpr const char* kCredit = "PIO Out \xC2\xB7 6 Kan\xC3\xA4le an LPT1";
+
+private:
+    void CreateComponents();
+    void WirePicture(TImage* image, const TImage* state) { image->SetPicture(state->GetPicture()); }
+    void WritePort();
+
+    PortWriter& port_;
+    // Code of the port failure already reported in this episode (0: none). The same
+    // failure is not reported again until a cycle succeeds or port output is switched off.
+    int reportedPortCode_ = 0;
+};

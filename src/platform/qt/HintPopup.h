@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QWidget>
+
+// A topmost tooltip-style box with a 1-pixel frame that never takes the focus.
+class HintPopup final : public QWidget {
+public:
+    HintPopup();
+    // The text plus 6 px in width and 2 px in height.
+    QSize SizeFor(const QString& text) const;
+    void ShowAt(const QString& text, QPoint topLeft);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString text_;
+};

@@ -1,0 +1,12 @@
+#include "toolbox/Delay.h"
+
+#include "platform/Platform.h"
+
+void Delay(Platform& platform, int n) {
+    const auto deadline = platform.tickCount() + n;
+    for (;;) {
+        platform.processPendingEvents();
+        if (platform.tickCount() >= deadline) return;
+        platform.waitForEvents(deadline);
+    }
+}

@@ -1,0 +1,8 @@
+#include "toolbox/PowerOfTwo.h"
+
+int PowerOfTwo(int n) {
+    if (n <= 0) return 1;
+    int result = 2;
+    for (int i = 1; i < n; ++i) result *= 2;
+    return result;
+}

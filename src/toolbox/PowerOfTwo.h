@@ -1,0 +1,4 @@
+#pragma once
+
+// 1 for any n <= 0, otherwise 2 to the power n.
+int PowerOfTwo(int n);

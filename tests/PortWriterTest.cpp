@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "output/EInOutError.h"
+#include "output/PortByte.h"
+#include "output/PortWriter.h"
+#include "support/FakePortDevice.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+// Runs one cycle and returns the code of the EInOutError it threw, or 0 if none.
+int CycleCode(PortWriter& writer, std::int32_t word, std::string* message = nullptr) {
+    try {
+        writer.write(word);
+    } catch (const EInOutError& e) {
+        if (message != nullptr) *message = e.what();
+        return e.code();
+    }
+    return 0;
+}
+
+}  // namespace
+
+struct ByteCase {
+    std::int32_t word;
+    std::uint8_t byte;
+};
+
+void PrintTo(const ByteCase& c, std::ostream* os) {
+    *os << "word " << c.word << " -> " << static_cast<int>(c.byte);
+}
+
+class PortByteTest : public ::testing::TestWithParam<ByteCase> {};
+
+TEST_P(PortByteTest, ShiftsTheLowByteLeftByTwo) {
+    EXPECT_EQ(PortByte(GetParam().word), GetParam().byte);
+}
+
+TEST_P(PortByteTest, TheCycleWritesExactlyThatByte) {
+    FakePortDevice device;
+    PortWriter writer(device);
+    writer.write(GetParam().word);
+    EXPECT_EQ(device.bytes(), std::vector<std::uint8_t>{GetParam().byte});
+    EXPECT_EQ(device.calls(), (Calls{"open", "write", "close"}));
+    EXPECT_FALSE(device.isOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(Words, PortByteTest,
+                         ::testing::Values(ByteCase{0, 0}, ByteCase{4, 16}, ByteCase{33, 132},
+                                           ByteCase{127, 252}, ByteCase{64, 0},  // bit 6 drops
+                                           ByteCase{68, 16}, ByteCase{1, 4}, ByteCase{32, 128},
+                                           ByteCase{63, 252}, ByteCase{255, 252},
+                                           ByteCase{256 + 5, 20},  // only the low byte counts
+                                           ByteCase{-1, 252}));
+
+// A fault injected at one step and what the cycle must do about it.
+struct FaultCase {
+    const char* name;
+    void (*inject)(FakePortDevice&);
+    int code;
+    const char* message;
+    Calls calls;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PortWriterFaultTest : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(PortWriterFaultTest, FirstFailingStepEndsTheCycleWithItsCode) {
+    const FaultCase& c = GetParam();
+    FakePortDevice device;
+    c.inject(device);
+    PortWriter writer(device);
+
+    std::string message;
+    EXPECT_EQ(CycleCode(writer, 33, &message), c.code);
+    EXPECT_EQ(message, c.message);
+    EXPECT_EQ(device.calls(), c.calls);
+    EXPECT_FALSE(device.isOpen());
+}
+
+TEST_P(PortWriterFaultTest, NextCycleAfterAFailureStartsClean) {
+    const FaultCase& c = GetParam();
+    FakePortDevice device;
+    c.inject(device);
+    PortWriter writer(device);
+
+    EXPECT_NE(CycleCode(writer, 1), 0);
+    device.heal();
+    device.clearRecord();
+    EXPECT_EQ(CycleCode(writer, 2), 0);
+    EXPECT_EQ(device.bytes(), std::vector<std::uint8_t>{8});
+    EXPECT_EQ(device.calls(), (Calls{"open", "write", "close"}));
+    EXPECT_FALSE(device.isOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, PortWriterFaultTest,
+    ::testing::Values(
+        FaultCase{"OpenNotFound", [](FakePortDevice& d) { d.failOpen(2); }, 2,
+                  "Datei nicht gefunden", Calls{"open"}},
+        FaultCase{"OpenDenied", [](FakePortDevice& d) { d.failOpen(5); }, 5,
+                  "Dateizugriff verweigert", Calls{"open"}},
+        FaultCase{"WriteIoError", [](FakePortDevice& d) { d.failWrite(1117); }, 1117,
+                  "I/O-Fehler 1117", Calls{"open", "write", "close"}},
+        FaultCase{"WriteDiskFull", [](FakePortDevice& d) { d.failWrite(101); }, 101,
+                  "Kapazität der Diskette/Festplatte erschöpft", Calls{"open", "write", "close"}},
+        FaultCase{"ShortWriteNothing", [](FakePortDevice& d) { d.shortWrite(0); }, 101,
+                  "Kapazität der Diskette/Festplatte erschöpft", Calls{"open", "write", "close"}},
+        FaultCase{"ShortWriteTooMany", [](FakePortDevice& d) { d.shortWrite(2); }, 101,
+                  "Kapazität der Diskette/Festplatte erschöpft", Calls{"open", "write", "close"}},
+        FaultCase{"CloseFails", [](FakePortDevice& d) { d.failClose(28); }, 28, "I/O-Fehler 28",
+                  Calls{"open", "write", "close"}},
+        // The write error is the one reported; close's own error is dropped.
+        FaultCase{"WriteAndCloseFail",
+                  [](FakePortDevice& d) {
+                      d.failWrite(21);
+                      d.failClose(5);
+                  },
+                  21, "I/O-Fehler 21", Calls{"open", "write", "close"}},
+        FaultCase{"ShortWriteAndCloseFail",
+                  [](FakePortDevice& d) {
+                      d.shortWrite(0);
+                      d.failClose(2);
+                  },
+                  101, "Kapazität der Diskette/Festplatte erschöpft",
+                  Calls{"open", "write", "close"}},
+        // An open error stops the cycle: no write, and nothing to close.
+        FaultCase{"OpenFailsWriteWouldToo",
+                  [](FakePortDevice& d) {
+                      d.failOpen(4);
+                      d.failWrite(1);
+                  },
+                  4, "Zu viele Dateien geöffnet", Calls{"open"}}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+
+TEST(PortWriter, SuccessfulCyclesRecordEveryByteInOrder) {
+    FakePortDevice device;
+    PortWriter writer(device);
+    std::vector<std::uint8_t> expected;
+    for (std::int32_t word = 0; word < 128; ++word) {
+        writer.write(word);
+        expected.push_back(PortByte(word));
+        ASSERT_FALSE(device.isOpen()) << "word " << word;
+    }
+    EXPECT_EQ(device.bytes(), expected);
+    EXPECT_EQ(device.opens(), 128);
+    EXPECT_EQ(device.closes(), 128);
+}
+
+TEST(PortWriter, PersistentFaultFailsEveryCycleAndLeavesNothingOpen) {
+    FakePortDevice device;
+    device.failWrite(1117, FakePortDevice::Times::Always);
+    PortWriter writer(device);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(CycleCode(writer, i), 1117);
+        EXPECT_FALSE(device.isOpen());
+    }
+    EXPECT_EQ(device.opens(), 5);
+    EXPECT_EQ(device.closes(), 5);
+    EXPECT_TRUE(device.bytes().empty());
+
+    device.heal();
+    EXPECT_EQ(CycleCode(writer, 4), 0);
+    EXPECT_EQ(device.bytes(), std::vector<std::uint8_t>{16});
+}
+
+TEST(PortWriter, OneShotFaultHitsOnlyItsCycle) {
+    FakePortDevice device;
+    device.failClose(28);
+    PortWriter writer(device);
+    EXPECT_EQ(CycleCode(writer, 1), 28);
+    EXPECT_EQ(CycleCode(writer, 2), 0);
+    // A failing close still took the byte; both cycles wrote.
+    EXPECT_EQ(device.bytes(), (std::vector<std::uint8_t>{4, 8}));
+    EXPECT_EQ(device.closes(), 2);
+}
+
+TEST(PortWriter, FailedCycleThrowsAnExceptionOfKindEInOutError) {
+    FakePortDevice device;
+    device.failOpen(2);
+    PortWriter writer(device);
+    try {
+        writer.write(1);
+        FAIL() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.kind(), "EInOutError");
+        EXPECT_STREQ(e.what(), "Datei nicht gefunden");
+    }
+}

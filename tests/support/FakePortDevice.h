@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "output/PortDevice.h"
+
+// A PortDevice for tests: records what it is asked to do and fails any step on request.
+//
+// Every call is appended to calls() ("open", "write", "close"), including failed ones, so
+// tests can check the order. A failed open leaves no handle; close always releases the
+// handle, even when it reports an error, as close(2) does.
+class FakePortDevice final : public PortDevice {
+public:
+    // How long an injected fault lasts.
+    enum class Times { Once, Always };
+
+    // Returned by write and close when no handle is open (a contract breach by the caller).
+    static constexpr int kNotOpen = 103;
+
+    int open() override;
+    int write(std::uint8_t byte, int& written) override;
+    int close() override;
+
+    void failOpen(int code, Times times = Times::Once);
+    void failWrite(int code, Times times = Times::Once);
+    // write returns 0 but reports `count` bytes written; the byte is recorded if count > 0.
+    void shortWrite(int count, Times times = Times::Once);
+    void failClose(int code, Times times = Times::Once);
+    // Drops all injected faults.
+    void heal();
+    // Forgets what was recorded (bytes, calls, counters); faults and the handle stay.
+    void clearRecord();
+
+    const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+    const std::vector<std::string>& calls() const { return calls_; }
+    int opens() const { return opens_; }    // successful opens
+    int closes() const { return closes_; }  // close calls on an open handle
+    bool isOpen() const { return open_; }
+
+private:
+    struct Fault {
+        bool armed = false;
+        int value = 0;
+        Times times = Times::Once;
+    };
+    // True (and value set) when the fault fires for this call; a one-shot fault disarms.
+    static bool fire(Fault& fault, int& value);
+
+    Fault openFault_;
+    Fault writeFault_;
+    Fault shortWrite_;
+    Fault closeFault_;
+
+    std::vector<std::uint8_t> bytes_;
+    std::vector<std::string> calls_;
+    int opens_ = 0;
+    int closes_ = 0;
+    bool open_ = false;
+};
