@@ -39,9 +39,9 @@ int PpdevDevice::open() {
     close();  // a previous cycle that never closed must not leak its descriptor
 
     // No O_CREAT: the port is an existing node, a missing one is an error, not a new file.
-    // No O_NONBLOCK: ppdev ignores it, and for a FIFO rig it would trade blocking for
-    // spurious EAGAIN errors. O_NOCTTY keeps a pty rig from becoming our controlling
-    // terminal when the program runs as a session leader.
+    // No O_NONBLOCK: the ppdev requests used here ignore it, and for a FIFO rig it would
+    // trade blocking for spurious EAGAIN errors. O_NOCTTY keeps a pty rig from becoming
+    // our controlling terminal when the program runs as a session leader.
     constexpr int kFlags = O_RDWR | O_CLOEXEC | O_NOCTTY;
     const int fd = RetryOnEintr([&] { return ::open(path_.c_str(), kFlags); });
     if (fd < 0) return IoErrorCodeFromErrno(errno);
@@ -53,8 +53,9 @@ int PpdevDevice::open() {
         // Not a ppdev port: fall back to write(2).
         claimed_ = false;
     } else {
-        // The claim failed (port busy, driver gone). The handle closes on return and its own
-        // error would only hide this one.
+        // The claim failed: no port behind the node, or another program holds it
+        // exclusively (both ENXIO). The handle closes on return; its own error would only
+        // hide this one.
         const int err = errno;
         return IoErrorCodeFromErrno(err);
     }

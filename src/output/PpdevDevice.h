@@ -15,10 +15,13 @@
 // /dev/usb/lp0, or the FIFO, pty or plain file of a test rig) gets the byte through write(2)
 // instead.
 //
-// The device is opened blocking: a node that cannot take the byte right away (a full FIFO
-// with nobody reading) blocks the caller. It is opened read/write, so a FIFO always has a
-// reader (this descriptor) and writing to it cannot raise SIGPIPE; EPIPE from other devices
-// is reported as an I/O error like any other errno.
+// Calls may block the caller: the claim waits while another driver or program is using the
+// port (the lp printer driver during a print job), and a node that cannot take the byte
+// right away (a full FIFO with nobody reading) blocks in write.
+//
+// The node is opened read/write, so a FIFO always has a reader (this descriptor) and writing
+// to it cannot raise SIGPIPE; EPIPE from other devices is reported as an I/O error like any
+// other errno.
 class PpdevDevice final : public PortDevice {
 public:
     explicit PpdevDevice(std::string path = "/dev/parport0");

@@ -26,6 +26,7 @@ public:
     void failOpen(int code, Times times = Times::Once);
     void failWrite(int code, Times times = Times::Once);
     // write returns 0 but reports `count` bytes written; the byte is recorded if count > 0.
+    // With count 0 `written` is left as the caller set it.
     void shortWrite(int count, Times times = Times::Once);
     void failClose(int code, Times times = Times::Once);
     // Drops all injected faults.

@@ -91,6 +91,12 @@ void SimPlatform::post(Handler fn) {
 }
 
 bool SimPlatform::handleOne() {
+    const bool handled = handleNext();
+    if (handled && afterEvent_) afterEvent_();
+    return handled;
+}
+
+bool SimPlatform::handleNext() {
     // Queued events first (in the order they fell due), then repaints, then timer ticks.
     if (!queue_.empty() && queue_.begin()->first.first <= now_) {
         Event e = std::move(queue_.begin()->second);
@@ -193,7 +199,7 @@ void SimPlatform::messageBox(const std::string& text, const std::string& caption
         waitForEvents(answerAt);
     }
     --openBoxes_;
-    boxes_[index].closedAt = now_;
+    if (index < boxes_.size()) boxes_[index].closedAt = now_;
 }
 
 Size SimPlatform::hintSize(const std::string& text) const {

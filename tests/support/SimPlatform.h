@@ -60,6 +60,14 @@ public:
     void setPanelOrigin(Point p) { origin_ = p; }
     // Aborts the run when the clock passes this (a script that never lets a loop end).
     void setHardLimit(std::int64_t t) { hardLimit_ = t; }
+    // Called after every event, repaint and tick handled, at any depth.
+    void setAfterEvent(std::function<void()> fn) { afterEvent_ = std::move(fn); }
+    // Forgets the recorded boxes and hints (long runs); only while no box is open.
+    void clearRecords() {
+        if (openBoxes_ > 0) return;
+        boxes_.clear();
+        hints_.clear();
+    }
 
     // --- what happened ---
     const std::vector<Box>& boxes() const { return boxes_; }
@@ -107,7 +115,8 @@ private:
     using Key = std::pair<std::int64_t, std::uint64_t>;  // (time, sequence)
 
     SimPlatform& input(std::function<void(WindowSink&)> fn);
-    bool handleOne();  // handles the next pending thing; false if nothing is pending
+    bool handleOne();   // handles the next pending thing; false if nothing is pending
+    bool handleNext();
     std::int64_t nextTime() const;
     void check() const;
 
@@ -132,4 +141,5 @@ private:
     Rect screen_{0, 0, 1024, 768};
     Point origin_{321, 112};
     bool loopEnded_ = false;
+    std::function<void()> afterEvent_;
 };

@@ -1,0 +1,77 @@
+// The LEDs: glossy domes set into the panel, each with its own colour set.
+#include "Drawing.h"
+#include "Paint.h"
+
+namespace {
+
+constexpr int kSize = 11;
+constexpr double kCentre = 5.0;
+constexpr double kRadius = 4.5;
+
+struct Style {
+    Colour outer;      // body colour towards the edge of the dome
+    Colour inner;      // body colour in the middle, where the die shines through
+    Colour highlight;  // reflection of the lamp
+    Colour rim;        // the lens edge at the bottom, seen through the plastic
+};
+
+Style styleOf(artwork::Led which) {
+    switch (which) {
+        case artwork::Led::GreenOff: return {hex(0x3D6A00), hex(0x557200), hex(0x7D7F2D), hex(0x062D02)};
+        case artwork::Led::GreenOn: return {hex(0x5DE906), hex(0x9CFA18), hex(0xFDFFAD), hex(0x1E9D0A)};
+        case artwork::Led::YellowOff: return {hex(0x673400), hex(0x7D5000), hex(0x7E7550), hex(0x1F0900)};
+        case artwork::Led::YellowOn: return {hex(0xF8DE1A), hex(0xFFFB6A), hex(0xFFFCD0), hex(0xBA7B06)};
+        case artwork::Led::RedOff: return {hex(0x700000), hex(0x800000), hex(0x866766), hex(0x320000)};
+        case artwork::Led::RedOn: break;
+    }
+    return {hex(0xFF2626), hex(0xFF3434), hex(0xFCB7B3), hex(0xC41C24)};
+}
+
+// The highlight sits on the centre and runs out a little downwards, where the curved
+// lens stretches the reflection; upwards and sideways it ends within a pixel.
+double highlightWeight(double dx, double dy) {
+    const double sy = dy > 0.0 ? dy * 0.6 : dy * 1.4;
+    const double w = clamp01(1.0 - (dx * dx + sy * sy) / 1.6);
+    return w * w;
+}
+
+Colour dome(const Style& st, double dx, double dy) {
+    const double d = std::sqrt(dx * dx + dy * dy);
+    Colour c = mix(st.inner, st.outer, smoothstep(0.8, 4.2, d));
+    const double down = d > 0.0 ? clamp01(1.5 * dy / d) : 0.0;
+    c = mix(c, st.rim, smoothstep(2.8, 3.9, d) * down);
+    return c;
+}
+
+}  // namespace
+
+Picture drawLed(artwork::Led which) {
+    const Style st = styleOf(which);
+    Picture p = blank(kSize, kSize);
+    Noise noise(0x5EED0100 + static_cast<std::uint64_t>(which));
+    // A full 4 x 4 footprint: the dome's outline is small and must look round.
+    const double offsets[4] = {-0.375, -0.125, 0.125, 0.375};
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            const Colour panel = grain(kFaceTop, noise, kGrainSigma);
+            Colour sum;
+            for (double oy : offsets) {
+                for (double ox : offsets) {
+                    const double dx = x + ox - kCentre, dy = y + oy - kCentre;
+                    const double d = std::sqrt(dx * dx + dy * dy);
+                    if (d < kRadius) {
+                        sum = sum + dome(st, dx, dy);
+                    } else {
+                        // The dome sits in a hole in the panel; its edge throws a thin shadow.
+                        sum = sum + panel * (0.55 + 0.45 * smoothstep(kRadius, 5.3, d));
+                    }
+                }
+            }
+            // The highlight is a reflection on the lens surface, so it is laid over the
+            // averaged body rather than sampled: its peak stays the pure lamp colour.
+            const Colour body = sum * (1.0 / 16.0);
+            put(p, x, y, mix(body, st.highlight, highlightWeight(x - kCentre, y - kCentre)));
+        }
+    }
+    return p;
+}

@@ -1,0 +1,793 @@
+"""End-to-end harness for pio-out: the real binary under Xvfb, driven by xdotool.
+
+Everything here cleans up after itself: each helper is a context manager, every process it
+starts runs in its own process group (killed as a group on exit) and dies with the Python
+process that started it (PR_SET_PDEATHSIG), so nothing survives a failed or killed test.
+
+API
+---
+Test scaffolding
+    SKIP = 77                      exit code CTest treats as "skipped" (SKIP_RETURN_CODE 77)
+    skip(reason)                   print the reason and exit with SKIP
+    require_tools(*names)          skip unless every program is on PATH
+    require_root()                 skip unless root (the private mount namespace needs it)
+    parse_args(description)        --binary PATH (required), --artifacts DIR (optional),
+                                   --timeout SECONDS (whole-test watchdog, default 60)
+    run_test(main, args)           runs main(args) under the watchdog; AssertionError -> exit 1
+                                   (message on stderr), Skip -> 77, anything else -> exit 2
+    check(cond, message)           raise AssertionError(message) unless cond
+    wait_until(pred, timeout, interval=0.01) -> the first truthy pred() or None on time-out
+
+Display
+    Xvfb(width=1280, height=1024, depth=24)   context manager; .display (":N"), .env(extra)
+        Started with -displayfd, so concurrent tests never fight over a display number.
+
+Port stand-in
+    PortFifo(dir)                  context manager: a FIFO in dir (.path) plus a PortReader
+                                   (.reader) already reading it, opened O_RDONLY|O_NONBLOCK
+                                   before any writer exists. A second, never-written write end
+                                   is kept open so the reader never sees EOF between the
+                                   program's open/write/close cycles (no busy loop).
+    PortReader                     records every byte with its arrival time (time.monotonic()).
+        .events()                  copy of [(t, byte), ...] so far
+        .since(t)                  events with arrival time >= t
+        .between(t0, t1)           events with t0 <= time < t1
+        .count()                   number of bytes so far
+        .wait_count(n, timeout)    wait until at least n bytes have arrived; True/False
+        .wait_byte(value, timeout, after=None)  wait for a byte == value (arrived >= after);
+                                   returns its arrival time or None
+        .quiet_since()             arrival time of the last byte (None if none)
+      Bytes read together in one read() share a timestamp.
+
+The program
+    Panel(binary, xvfb, port=..., namespace=..., workdir=..., args=(), env=None)
+        port: path of a FIFO to appear as /dev/parport0, or None for no /dev/parport0.
+        namespace: True (default when port is given) runs the program in a private mount
+            namespace with a fresh tmpfs /dev (null, zero, full, random, urandom, tty, shm,
+            fd/stdin/stdout/stderr) and the FIFO bind-mounted at /dev/parport0; the host's
+            /dev is never touched. Needs root. namespace=False runs it directly.
+        The process is exec'ed in place (unshare -> sh -> exec), so .pid is the program.
+        Context manager; on exit kills the process group if still running.
+        .wait_window(timeout=10) -> window id of the 340x200 main window, once mapped
+        .window, .origin (screen x, y of the window), .pid, .proc
+        .windows()               visible top-level windows of the program: [WinInfo]
+        .screen(x, y)            window coordinates -> screen coordinates
+        .click(x, y) / .double_click(x, y)   window coordinates, button 1
+        .focus()                 keyboard focus to the main window (xdotool windowfocus --sync)
+        .key(combo)              e.g. "alt+F4", sent to the focused window
+        .close()                 focus + Alt+F4
+        .grab() -> Image of the main window only (window coordinates)
+        .wait_exit(timeout) -> exit code or None while still running
+        .stderr_text()           what the program wrote on stderr so far
+    WinInfo(id, x, y, width, height, border, parent, name, map_state, override_redirect)
+    window_info(display_env, wid) -> WinInfo   (xwininfo -id)
+    visible_windows(env, pid=None, name=None) -> [window id]   (xdotool search --onlyvisible)
+
+Screen
+    screenshot(env, window=None) -> Image   (xwd -root, or -id window; parsed here)
+    Image: .width, .height, .pixel(x, y) -> (r, g, b),
+           .mean(x, y, w, h) -> (r, g, b) floats, .crop_equal(other, x, y, w, h) -> bool,
+           .save_png(path)
+
+Panel geometry
+    LAYOUT.socket(n), .tag(n), .led(n) (n = 1..6), .switch("pout"|"v5"|"vl"|"peak"):
+        centres in window coordinates
+    led_mean(image, panel.origin, centre) -> mean (r, g, b) of the 5x5 block at an LED centre
+    LED_LIT(rgb) (red > 200) / LED_DARK(rgb) (red < 150) classify such a mean
+    save_artifacts(args, name, env, panel=None)  screenshot (+ stderr) into --artifacts
+"""
+
+from __future__ import annotations
+
+import argparse
+import contextlib
+import ctypes
+import os
+import select
+import shutil
+import signal
+import stat
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import zlib
+from dataclasses import dataclass
+from typing import Callable, Iterable, List, Optional, Sequence, Tuple
+
+SKIP = 77
+
+# ---------------------------------------------------------------------------------------------
+# Scaffolding
+
+
+class Skip(Exception):
+    """Raised to end a test as skipped (exit code SKIP)."""
+
+
+def skip(reason: str) -> None:
+    raise Skip(reason)
+
+
+def require_tools(*names: str) -> None:
+    missing = [n for n in names if shutil.which(n) is None]
+    if missing:
+        skip("missing tools: " + ", ".join(missing))
+
+
+def require_root() -> None:
+    if os.geteuid() != 0:
+        skip("needs root for a private mount namespace with a stand-in /dev/parport0")
+
+
+def check(cond, message: str) -> None:
+    if not cond:
+        raise AssertionError(message)
+
+
+def wait_until(pred: Callable[[], object], timeout: float, interval: float = 0.01):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = pred()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            return None
+        time.sleep(interval)
+
+
+def parse_args(description: str, argv: Optional[Sequence[str]] = None) -> argparse.Namespace:
+    parser = argparse.ArgumentParser(description=description)
+    parser.add_argument("--binary", required=True, help="path of the pio-out executable")
+    parser.add_argument("--artifacts", default=None,
+                        help="directory for screenshots and logs of a failed run")
+    parser.add_argument("--timeout", type=float, default=60.0,
+                        help="watchdog for the whole test, seconds")
+    return parser.parse_args(argv)
+
+
+class _Watchdog(Exception):
+    pass
+
+
+def run_test(main: Callable[[argparse.Namespace], None], args: argparse.Namespace) -> None:
+    """Runs main under a watchdog and maps the outcome to an exit code. Never returns."""
+
+    def on_alarm(signum, frame):
+        raise _Watchdog(f"test exceeded its {args.timeout:.0f} s watchdog")
+
+    def on_term(signum, frame):
+        raise SystemExit(128 + signum)  # unwinds the context managers: clean-up runs
+
+    signal.signal(signal.SIGALRM, on_alarm)
+    signal.signal(signal.SIGTERM, on_term)
+    signal.signal(signal.SIGINT, on_term)
+    signal.setitimer(signal.ITIMER_REAL, args.timeout)
+    code = 0
+    started = time.monotonic()
+    try:
+        main(args)
+        print(f"PASS ({time.monotonic() - started:.1f} s)")
+    except Skip as e:
+        print(f"SKIP: {e}")
+        code = SKIP
+    except AssertionError as e:
+        print(f"FAIL: {e}", file=sys.stderr)
+        code = 1
+    except _Watchdog as e:
+        print(f"FAIL: {e}", file=sys.stderr)
+        code = 1
+    except Exception as e:  # noqa: BLE001 - any other error is a broken test or rig
+        import traceback
+        traceback.print_exc()
+        print(f"ERROR: {e!r}", file=sys.stderr)
+        code = 2
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+    sys.stdout.flush()
+    sys.stderr.flush()
+    os._exit(code) if code != 0 else sys.exit(0)
+
+
+# ---------------------------------------------------------------------------------------------
+# Processes
+
+_libc = ctypes.CDLL(None, use_errno=True)
+_PR_SET_PDEATHSIG = 1
+
+
+def _child_setup() -> None:
+    # Runs in the child between fork and exec: die with the test, whatever kills it.
+    _libc.prctl(_PR_SET_PDEATHSIG, signal.SIGKILL, 0, 0, 0)
+
+
+def _spawn(argv: Sequence[str], **kw) -> subprocess.Popen:
+    """Starts a process in its own session/process group, bound to our lifetime."""
+    return subprocess.Popen(list(argv), start_new_session=True, preexec_fn=_child_setup, **kw)
+
+
+def _kill_group(proc: subprocess.Popen, grace: float = 1.0) -> None:
+    if proc.poll() is None:
+        with contextlib.suppress(ProcessLookupError, PermissionError):
+            os.killpg(proc.pid, signal.SIGTERM)
+        try:
+            proc.wait(timeout=grace)
+        except subprocess.TimeoutExpired:
+            pass
+    # Whatever is left in the group (also children of an already-ended leader).
+    with contextlib.suppress(ProcessLookupError, PermissionError):
+        os.killpg(proc.pid, signal.SIGKILL)
+    with contextlib.suppress(subprocess.TimeoutExpired):
+        proc.wait(timeout=5)
+
+
+def _run(argv: Sequence[str], env: dict, timeout: float = 10.0,
+         check_rc: bool = True) -> subprocess.CompletedProcess:
+    result = subprocess.run(list(argv), env=env, capture_output=True, text=True,
+                            timeout=timeout, preexec_fn=_child_setup)
+    if check_rc and result.returncode != 0:
+        raise RuntimeError(f"{' '.join(argv)} failed ({result.returncode}): "
+                           f"{result.stderr.strip()}")
+    return result
+
+
+# ---------------------------------------------------------------------------------------------
+# Xvfb
+
+
+def _clean_env() -> dict:
+    env = dict(os.environ)
+    for var in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY",
+                "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR",
+                "QT_ENABLE_HIGHDPI_SCALING", "QT_FONT_DPI"):
+        env.pop(var, None)
+    return env
+
+
+class Xvfb:
+    def __init__(self, width: int = 1280, height: int = 1024, depth: int = 24,
+                 start_timeout: float = 15.0):
+        self.size = (width, height, depth)
+        self.start_timeout = start_timeout
+        self.proc: Optional[subprocess.Popen] = None
+        self.display: Optional[str] = None
+        self._log = None
+
+    def __enter__(self) -> "Xvfb":
+        width, height, depth = self.size
+        r, w = os.pipe()
+        self._log = tempfile.TemporaryFile()
+        try:
+            self.proc = _spawn(["Xvfb", "-displayfd", str(w), "-screen", "0",
+                                f"{width}x{height}x{depth}", "-nolisten", "tcp", "-noreset"],
+                               pass_fds=(w,), stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=self._log)
+            os.close(w)
+            w = -1
+            data = b""
+            deadline = time.monotonic() + self.start_timeout
+            while not data.endswith(b"\n"):
+                left = deadline - time.monotonic()
+                ready, _, _ = select.select([r], [], [], max(left, 0))
+                if not ready:
+                    raise RuntimeError("Xvfb did not report a display in time" + self._tail())
+                chunk = os.read(r, 64)
+                if not chunk:
+                    raise RuntimeError("Xvfb ended before reporting a display" + self._tail())
+                data += chunk
+            self.display = ":" + data.decode().strip()
+        except BaseException:
+            if w >= 0:
+                os.close(w)
+            os.close(r)
+            self.__exit__(None, None, None)
+            raise
+        os.close(r)
+        return self
+
+    def _tail(self) -> str:
+        if not self._log:
+            return ""
+        self._log.seek(0)
+        return ": " + self._log.read()[-2000:].decode(errors="replace")
+
+    def env(self, extra: Optional[dict] = None) -> dict:
+        env = _clean_env()
+        env["DISPLAY"] = self.display
+        env["QT_QPA_PLATFORM"] = "xcb"
+        if extra:
+            env.update(extra)
+        return env
+
+    def __exit__(self, *exc) -> None:
+        if self.proc is not None:
+            _kill_group(self.proc)
+        if self._log:
+            self._log.close()
+
+
+# ---------------------------------------------------------------------------------------------
+# Port stand-in
+
+
+class PortReader:
+    def __init__(self, path: str):
+        self.path = path
+        self._events: List[Tuple[float, int]] = []
+        self._lock = threading.Lock()
+        self._cond = threading.Condition(self._lock)
+        self._fd = -1
+        self._keep = -1
+        self._wake_r, self._wake_w = -1, -1
+        self._thread: Optional[threading.Thread] = None
+        self.error: Optional[BaseException] = None
+
+    def start(self) -> "PortReader":
+        self._fd = os.open(self.path, os.O_RDONLY | os.O_NONBLOCK | os.O_CLOEXEC)
+        # A write end that is never written: without a writer a FIFO reads as EOF and select
+        # would report it readable all the time.
+        self._keep = os.open(self.path, os.O_WRONLY | os.O_NONBLOCK | os.O_CLOEXEC)
+        self._wake_r, self._wake_w = os.pipe2(os.O_CLOEXEC | os.O_NONBLOCK)
+        self._thread = threading.Thread(target=self._loop, name="port-reader", daemon=True)
+        self._thread.start()
+        return self
+
+    def _loop(self) -> None:
+        try:
+            while True:
+                ready, _, _ = select.select([self._fd, self._wake_r], [], [])
+                if self._fd in ready:
+                    try:
+                        data = os.read(self._fd, 65536)
+                    except BlockingIOError:
+                        data = b""
+                    if data:
+                        t = time.monotonic()
+                        with self._cond:
+                            self._events.extend((t, b) for b in data)
+                            self._cond.notify_all()
+                if self._wake_r in ready:
+                    return
+        except BaseException as e:  # noqa: BLE001 - reported through .error
+            self.error = e
+
+    def stop(self) -> None:
+        if self._thread is not None:
+            os.write(self._wake_w, b"x")
+            self._thread.join(timeout=5)
+            self._thread = None
+        for fd in (self._fd, self._keep, self._wake_r, self._wake_w):
+            if fd >= 0:
+                with contextlib.suppress(OSError):
+                    os.close(fd)
+        self._fd = self._keep = self._wake_r = self._wake_w = -1
+
+    def events(self) -> List[Tuple[float, int]]:
+        with self._lock:
+            return list(self._events)
+
+    def since(self, t: float) -> List[Tuple[float, int]]:
+        return [e for e in self.events() if e[0] >= t]
+
+    def between(self, t0: float, t1: float) -> List[Tuple[float, int]]:
+        return [e for e in self.events() if t0 <= e[0] < t1]
+
+    def count(self) -> int:
+        with self._lock:
+            return len(self._events)
+
+    def quiet_since(self) -> Optional[float]:
+        with self._lock:
+            return self._events[-1][0] if self._events else None
+
+    def wait_count(self, n: int, timeout: float) -> bool:
+        deadline = time.monotonic() + timeout
+        with self._cond:
+            while len(self._events) < n:
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    return False
+                self._cond.wait(left)
+            return True
+
+    def wait_byte(self, value: int, timeout: float, after: Optional[float] = None
+                  ) -> Optional[float]:
+        deadline = time.monotonic() + timeout
+        start = 0
+        with self._cond:
+            while True:
+                for i in range(start, len(self._events)):
+                    t, b = self._events[i]
+                    if b == value and (after is None or t >= after):
+                        return t
+                start = len(self._events)
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    return None
+                self._cond.wait(left)
+
+
+class PortFifo:
+    def __init__(self, directory: str, name: str = "parport0"):
+        self.path = os.path.join(directory, name)
+        self.reader = PortReader(self.path)
+
+    def __enter__(self) -> "PortFifo":
+        os.mkfifo(self.path, 0o666)
+        self.reader.start()
+        return self
+
+    def __exit__(self, *exc) -> None:
+        self.reader.stop()
+
+
+# ---------------------------------------------------------------------------------------------
+# Windows
+
+
+@dataclass
+class WinInfo:
+    id: int
+    x: int
+    y: int
+    width: int
+    height: int
+    border: int
+    rel_x: int
+    rel_y: int
+    map_state: str
+    override_redirect: bool
+    parent: int
+    root: int
+    name: str
+
+
+def window_info(env: dict, wid: int) -> WinInfo:
+    out = _run(["xwininfo", "-id", str(wid)], env).stdout
+    fields = {}
+    for line in out.splitlines():
+        if ":" in line:
+            k, _, v = line.strip().partition(":")
+            fields[k.strip()] = v.strip()
+    tree = _run(["xwininfo", "-children", "-id", str(wid)], env).stdout
+    parent = root = 0
+    name = ""
+    for line in tree.splitlines():
+        line = line.strip()
+        if line.startswith("Root window id:"):
+            root = int(line.split()[3], 16)
+        elif line.startswith("Parent window id:"):
+            parent = int(line.split()[3], 16)
+        elif line.startswith("xwininfo: Window id:"):
+            q = line.find('"')
+            name = line[q + 1:line.rfind('"')] if q >= 0 else ""
+    return WinInfo(
+        id=wid,
+        x=int(fields["Absolute upper-left X"]), y=int(fields["Absolute upper-left Y"]),
+        width=int(fields["Width"]), height=int(fields["Height"]),
+        border=int(fields["Border width"]),
+        rel_x=int(fields["Relative upper-left X"]), rel_y=int(fields["Relative upper-left Y"]),
+        map_state=fields.get("Map State", ""),
+        override_redirect=fields.get("Override Redirect State", "no") == "yes",
+        parent=parent, root=root, name=name)
+
+
+def visible_windows(env: dict, pid: Optional[int] = None, name: Optional[str] = None
+                    ) -> List[int]:
+    argv = ["xdotool", "search", "--onlyvisible"]
+    if pid is not None:
+        argv += ["--pid", str(pid)]
+    if name is not None:
+        argv += ["--name", name]
+    elif pid is None:
+        argv += ["--name", "."]
+    result = _run(argv, env, check_rc=False)
+    return [int(x) for x in result.stdout.split()]
+
+
+def window_property(env: dict, wid: int, prop: str) -> str:
+    return _run(["xprop", "-id", str(wid), prop], env).stdout.strip()
+
+
+# ---------------------------------------------------------------------------------------------
+# The program
+
+# Builds a private /dev and execs the program; "$1" is the FIFO path ("" for none), then argv.
+_NAMESPACE_SCRIPT = r"""
+set -e
+mount -t tmpfs -o mode=755,nosuid tmpfs /dev
+mknod -m 666 /dev/null c 1 3
+mknod -m 666 /dev/zero c 1 5
+mknod -m 666 /dev/full c 1 7
+mknod -m 666 /dev/random c 1 8
+mknod -m 666 /dev/urandom c 1 9
+mknod -m 666 /dev/tty c 5 0
+mkdir -m 1777 /dev/shm
+mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs /dev/shm
+ln -s /proc/self/fd /dev/fd
+ln -s /proc/self/fd/0 /dev/stdin
+ln -s /proc/self/fd/1 /dev/stdout
+ln -s /proc/self/fd/2 /dev/stderr
+if [ -n "$1" ]; then
+    : > /dev/parport0
+    mount --bind "$1" /dev/parport0
+fi
+shift
+exec "$@"
+"""
+
+
+class Panel:
+    WIDTH, HEIGHT = 340, 200
+
+    def __init__(self, binary: str, xvfb: Xvfb, port: Optional[str] = None,
+                 namespace: Optional[bool] = None, workdir: Optional[str] = None,
+                 args: Sequence[str] = (), env: Optional[dict] = None):
+        self.binary = os.path.abspath(binary)
+        self.xvfb = xvfb
+        self.port = port
+        self.namespace = (port is not None) if namespace is None else namespace
+        self.args = list(args)
+        self.env = xvfb.env(env)
+        self._tmp = None
+        self.workdir = workdir
+        self.proc: Optional[subprocess.Popen] = None
+        self.window: Optional[int] = None
+        self.origin: Tuple[int, int] = (0, 0)
+        self.started_at: float = 0.0
+        self._stderr_path = ""
+
+    @property
+    def pid(self) -> int:
+        return self.proc.pid
+
+    def __enter__(self) -> "Panel":
+        if self.workdir is None:
+            self._tmp = tempfile.TemporaryDirectory(prefix="pio-e2e-")
+            self.workdir = self._tmp.name
+        self._stderr_path = os.path.join(self.workdir, "pio-out.stderr")
+        if self.namespace:
+            require_tools("unshare", "mount", "mknod")
+            argv = ["unshare", "-m", "--propagation", "private", "sh", "-c", _NAMESPACE_SCRIPT,
+                    "pio-e2e", self.port or "", self.binary, *self.args]
+        else:
+            argv = [self.binary, *self.args]
+        with open(self._stderr_path, "wb") as err:
+            self.started_at = time.monotonic()
+            self.proc = _spawn(argv, env=self.env, cwd=self.workdir, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=err)
+        return self
+
+    def __exit__(self, *exc) -> None:
+        if self.proc is not None:
+            _kill_group(self.proc)
+        if self._tmp is not None:
+            self._tmp.cleanup()
+
+    def stderr_text(self) -> str:
+        try:
+            with open(self._stderr_path, "rb") as f:
+                return f.read().decode(errors="replace")
+        except OSError:
+            return ""
+
+    def windows(self) -> List[WinInfo]:
+        infos = []
+        for wid in visible_windows(self.env, pid=self.pid):
+            with contextlib.suppress(RuntimeError, KeyError, ValueError):
+                infos.append(window_info(self.env, wid))
+        return infos
+
+    def wait_window(self, timeout: float = 10.0) -> int:
+        def find():
+            if self.proc.poll() is not None:
+                raise AssertionError(
+                    f"pio-out ended with {self.proc.returncode} before its window showed: "
+                    f"{self.stderr_text().strip()}")
+            for info in self.windows():
+                if (info.width, info.height) == (self.WIDTH, self.HEIGHT) \
+                        and info.map_state == "IsViewable":
+                    return info
+            return None
+
+        info = wait_until(find, timeout, 0.02)
+        check(info is not None, f"the main window did not appear within {timeout} s")
+        self.window = info.id
+        self.origin = (info.x, info.y)
+        return info.id
+
+    def screen(self, x: int, y: int) -> Tuple[int, int]:
+        return self.origin[0] + x, self.origin[1] + y
+
+    def _move(self, x: int, y: int) -> None:
+        sx, sy = self.screen(x, y)
+        _run(["xdotool", "mousemove", "--sync", str(sx), str(sy)], self.env)
+
+    def click(self, x: int, y: int) -> None:
+        self._move(x, y)
+        _run(["xdotool", "click", "1"], self.env)
+
+    def double_click(self, x: int, y: int, delay_ms: int = 60) -> None:
+        self._move(x, y)
+        _run(["xdotool", "click", "--repeat", "2", "--delay", str(delay_ms), "1"], self.env)
+
+    def focus(self, wid: Optional[int] = None) -> None:
+        _run(["xdotool", "windowfocus", "--sync", str(wid or self.window)], self.env)
+
+    def key(self, combo: str) -> None:
+        _run(["xdotool", "key", "--clearmodifiers", combo], self.env)
+
+    def close(self) -> None:
+        self.focus()
+        self.key("alt+F4")
+
+    def grab(self) -> "Image":
+        """Screenshot of the main window alone (origin 0,0 = the window's corner)."""
+        return screenshot(self.env, window=self.window)
+
+    def wait_exit(self, timeout: float) -> Optional[int]:
+        try:
+            return self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+
+# ---------------------------------------------------------------------------------------------
+# Screen
+
+
+class Image:
+    def __init__(self, width: int, height: int, rgb: bytes):
+        self.width, self.height = width, height
+        self.rgb = rgb  # packed RGB, 3 bytes a pixel, rows top to bottom
+
+    def pixel(self, x: int, y: int) -> Tuple[int, int, int]:
+        i = (y * self.width + x) * 3
+        return self.rgb[i], self.rgb[i + 1], self.rgb[i + 2]
+
+    def mean(self, x: int, y: int, w: int, h: int) -> Tuple[float, float, float]:
+        s = [0, 0, 0]
+        for yy in range(y, y + h):
+            for xx in range(x, x + w):
+                p = self.pixel(xx, yy)
+                s[0] += p[0]
+                s[1] += p[1]
+                s[2] += p[2]
+        n = float(w * h)
+        return s[0] / n, s[1] / n, s[2] / n
+
+    def region(self, x: int, y: int, w: int, h: int) -> bytes:
+        rows = []
+        for yy in range(y, y + h):
+            i = (yy * self.width + x) * 3
+            rows.append(self.rgb[i:i + w * 3])
+        return b"".join(rows)
+
+    def crop_equal(self, other: "Image", x: int, y: int, w: int, h: int) -> bool:
+        return self.region(x, y, w, h) == other.region(x, y, w, h)
+
+    def save_png(self, path: str) -> None:
+        raw = b"".join(b"\x00" + self.rgb[y * self.width * 3:(y + 1) * self.width * 3]
+                       for y in range(self.height))
+
+        def chunk(tag: bytes, data: bytes) -> bytes:
+            return (struct.pack(">I", len(data)) + tag + data
+                    + struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF))
+
+        with open(path, "wb") as f:
+            f.write(b"\x89PNG\r\n\x1a\n")
+            f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", self.width, self.height, 8, 2, 0,
+                                               0, 0)))
+            f.write(chunk(b"IDAT", zlib.compress(raw, 6)))
+            f.write(chunk(b"IEND", b""))
+
+
+def _mask_shift(mask: int) -> Tuple[int, int]:
+    shift = (mask & -mask).bit_length() - 1 if mask else 0
+    return shift, mask >> shift
+
+
+def parse_xwd(data: bytes) -> Image:
+    """Parses an XWD file (ZPixmap, 24 or 32 bits a pixel, TrueColor/DirectColor)."""
+    header = struct.unpack(">25I", data[:100])
+    (header_size, version, pixmap_format, depth, width, height, _xoff, byte_order,
+     _bitmap_unit, _bit_order, _pad, bpp, bytes_per_line, _visual, red_mask, green_mask,
+     blue_mask, _bits_rgb, _cmap_entries, ncolors) = header[:20]
+    if version != 7 or pixmap_format != 2:
+        raise ValueError(f"unsupported XWD: version {version}, format {pixmap_format}")
+    if bpp not in (24, 32):
+        raise ValueError(f"unsupported XWD pixel size {bpp}")
+    offset = header_size + ncolors * 12
+    bypp = bpp // 8
+    shifts = [_mask_shift(m) for m in (red_mask, green_mask, blue_mask)]
+    # Fast path: the common 32 bpp layouts map to a fixed byte order.
+    out = bytearray(width * height * 3)
+    order = "little" if byte_order == 0 else "big"
+    simple = (bpp == 32 and red_mask == 0xFF0000 and green_mask == 0xFF00 and blue_mask == 0xFF)
+    if simple:
+        # Little-endian pixel BGRX, big-endian XRGB.
+        idx = (2, 1, 0) if order == "little" else (1, 2, 3)
+        for y in range(height):
+            row = data[offset + y * bytes_per_line: offset + y * bytes_per_line + width * 4]
+            o = y * width * 3
+            out[o + 0:o + width * 3:3] = row[idx[0]::4]
+            out[o + 1:o + width * 3:3] = row[idx[1]::4]
+            out[o + 2:o + width * 3:3] = row[idx[2]::4]
+    else:
+        for y in range(height):
+            base = offset + y * bytes_per_line
+            for x in range(width):
+                v = int.from_bytes(data[base + x * bypp: base + (x + 1) * bypp], order)
+                o = (y * width + x) * 3
+                for c, (shift, m) in enumerate(shifts):
+                    out[o + c] = ((v >> shift) & m) * 255 // m if m else 0
+    return Image(width, height, bytes(out))
+
+
+def screenshot(env: dict, window: Optional[int] = None) -> Image:
+    argv = ["xwd", "-silent"] + (["-id", str(window)] if window else ["-root"])
+    result = subprocess.run(argv, env=env, capture_output=True, timeout=20,
+                            preexec_fn=_child_setup)
+    if result.returncode != 0:
+        raise RuntimeError(f"xwd failed: {result.stderr.decode(errors='replace')}")
+    return parse_xwd(result.stdout)
+
+
+# ---------------------------------------------------------------------------------------------
+# Panel layout (window coordinates)
+
+
+class LAYOUT:
+    """Centres of the panel's parts, window coordinates; index n = channel 1..6."""
+    SOCKETS = {n: (55 + 40 * (n - 1), 41) for n in range(1, 7)}        # a1..a6, 30x31
+    TAGS = {n: (x + 4, 66) for n, x in zip(range(1, 7), (51, 92, 131, 171, 211, 251))}
+    LEDS = {n: (x + 5, 85) for n, x in zip(range(1, 7), (50, 91, 130, 170, 210, 250))}
+    SWITCHES = {"pout": (301, 41), "v5": (301, 85), "vl": (301, 118), "peak": (301, 133)}
+
+    @classmethod
+    def socket(cls, n: int) -> Tuple[int, int]:
+        return cls.SOCKETS[n]
+
+    @classmethod
+    def tag(cls, n: int) -> Tuple[int, int]:
+        return cls.TAGS[n]
+
+    @classmethod
+    def led(cls, n: int) -> Tuple[int, int]:
+        return cls.LEDS[n]
+
+    @classmethod
+    def switch(cls, name: str) -> Tuple[int, int]:
+        return cls.SWITCHES[name]
+
+
+def led_mean(image: Image, origin: Tuple[int, int], centre: Tuple[int, int]
+             ) -> Tuple[float, float, float]:
+    """Mean colour of the 5x5 block around an LED centre (window coordinates)."""
+    return image.mean(origin[0] + centre[0] - 2, origin[1] + centre[1] - 2, 5, 5)
+
+
+def LED_LIT(rgb: Tuple[float, float, float]) -> bool:
+    return rgb[0] > 200
+
+
+def LED_DARK(rgb: Tuple[float, float, float]) -> bool:
+    return rgb[0] < 150
+
+
+def save_artifacts(args: argparse.Namespace, name: str, env: dict, panel: Optional[Panel] = None
+                   ) -> Optional[str]:
+    """On failure: a screenshot (and the program's stderr) into --artifacts, if given."""
+    if not args.artifacts:
+        return None
+    with contextlib.suppress(Exception):
+        os.makedirs(args.artifacts, exist_ok=True)
+        path = os.path.join(args.artifacts, name + ".png")
+        screenshot(env).save_png(path)
+        if panel is not None:
+            with open(os.path.join(args.artifacts, name + ".stderr"), "w") as f:
+                f.write(panel.stderr_text())
+        return path
+    return None

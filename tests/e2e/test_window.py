@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""The main window: borderless, 340x200 at 321,112, titled "pio-out"; Alt+F4 ends the program
+with exit code 0."""
+import re
+import time
+
+import harness as h
+
+
+def main(args):
+    h.require_tools("Xvfb", "xdotool", "xwininfo", "xprop", "xwd")
+    with h.Xvfb() as x, h.Panel(args.binary, x, namespace=False) as panel:
+        try:
+            wid = panel.wait_window()
+            info = h.window_info(panel.env, wid)
+            h.check((info.x, info.y) == (321, 112),
+                    f"window at {info.x},{info.y}, expected 321,112")
+            h.check((info.width, info.height) == (340, 200),
+                    f"window is {info.width}x{info.height}, expected 340x200")
+            h.check(info.border == 0, f"window has a {info.border} px X border")
+            # No frame: the window is a direct child of the root, and its frame geometry
+            # (xwininfo -frame) is its own geometry.
+            h.check(info.parent == info.root,
+                    f"window {wid:#x} is reparented into {info.parent:#x}")
+            frame = h._run(["xwininfo", "-frame", "-id", str(wid)], panel.env).stdout
+            fw = int(re.search(r"Width:\s*(\d+)", frame).group(1))
+            fh = int(re.search(r"Height:\s*(\d+)", frame).group(1))
+            h.check((fw, fh) == (340, 200), f"frame geometry {fw}x{fh} differs from the window")
+            # Asks window managers for no decoration: _MOTIF_WM_HINTS with the decorations
+            # flag (bit 1) set and the decorations word 0.
+            motif = h.window_property(panel.env, wid, "_MOTIF_WM_HINTS")
+            words = [int(v, 16) for v in re.findall(r"0x[0-9a-fA-F]+", motif)]
+            h.check(len(words) >= 3 and words[0] & 2 and words[2] == 0,
+                    f"window does not ask for no decorations: {motif!r}")
+            # The title, as window managers and xdotool see it.
+            for prop in ("WM_NAME", "_NET_WM_NAME"):
+                value = h.window_property(panel.env, wid, prop)
+                h.check(value.endswith('= "pio-out"'), f"{prop} is {value!r}")
+            found = h.visible_windows(panel.env, name="^pio-out$")
+            h.check(found == [wid], f"visible windows named pio-out: {found}, expected [{wid}]")
+            # The panel was painted (not a blank window): its background is not uniform.
+            img = panel.grab()
+            colours = {img.pixel(px, py) for px in range(0, 340, 7) for py in range(0, 200, 7)}
+            h.check(len(colours) > 3, f"window shows only {len(colours)} colours")
+
+            panel.close()
+            t0 = time.monotonic()
+            rc = panel.wait_exit(5)
+            h.check(rc is not None, "Alt+F4 did not end the program within 5 s")
+            h.check(rc == 0, f"exit code after Alt+F4 is {rc}, expected 0")
+            print(f"closed {time.monotonic() - t0:.3f} s after Alt+F4")
+        except AssertionError:
+            h.save_artifacts(args, "window", panel.env, panel)
+            raise
+
+
+if __name__ == "__main__":
+    h.run_test(main, h.parse_args(__doc__))
