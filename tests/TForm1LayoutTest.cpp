@@ -121,18 +121,32 @@ TEST(Layout, EveryLedStartsWithItsOffPicture) {
     EXPECT_NE(*f.roff->GetPicture(), *f.ron->GetPicture());
 }
 
-TEST(Layout, PicturesAreSharedAndAlwaysRepainted) {
+TEST(Layout, PicturesAreSharedAndRepaintedWhenTheyChange) {
     PanelRig rig;
-    rig.sim.runUntil(0);  // serve the repaints of start-up
+    rig.sim.runUntil(0);
     const int before = rig.sim.paints();
+    // The LED's own copy at start is another picture than roff's, though equal.
     rig.form.p4->SetPicture(rig.form.roff->GetPicture());
     EXPECT_EQ(rig.form.p4->GetPicture().get(), rig.form.roff->GetPicture().get());
     EXPECT_EQ(rig.sim.dirty(), rig.form.p4->BoundsRect());
     rig.sim.runUntil(1);
     rig.form.p4->SetPicture(rig.form.roff->GetPicture());  // the same picture again
+    EXPECT_TRUE(rig.sim.dirty().empty());
+    rig.form.p4->SetPicture(rig.form.ron->GetPicture());
     EXPECT_EQ(rig.sim.dirty(), rig.form.p4->BoundsRect());
     rig.sim.runUntil(2);
     EXPECT_EQ(rig.sim.paints(), before + 2);
+}
+
+TEST(Layout, AnIdleRefreshRepaintsNothing) {
+    PanelRig rig;
+    rig.sim.runUntil(15);  // the first refresh hands every LED the shared roff
+    const int before = rig.sim.paints();
+    rig.sim.runUntil(1000);
+    EXPECT_EQ(rig.sim.paints(), before);
+    rig.sim.at(1000).doubleClick(PanelRig::Centre(rig.form.v5)).click(PanelRig::Centre(rig.form.a2));
+    rig.sim.runUntil(1015);
+    EXPECT_EQ(rig.sim.paints(), before + 2);  // v5's switch, then p2 at the refresh
 }
 
 TEST(FindByName, ExactCaseSensitiveFirstInCreationOrder) {

@@ -19,7 +19,12 @@ TImage::TImage(std::string name, Platform& platform, Point at, Picture picture)
       picture_(std::make_shared<const Picture>(std::move(picture))) {}
 
 void TImage::SetPicture(std::shared_ptr<const Picture> picture) {
+    // The refresh hands every LED its picture 100 times a second. Giving a control the very
+    // picture it already shows cannot change a pixel, so that repaint is skipped: it was
+    // most of the idle panel's CPU time (paint, backing store, X server).
+    const bool same = picture == picture_;
     picture_ = std::move(picture);
+    if (same) return;
     const Rect& b = BoundsRect();
     SetBounds({b.left, b.top, picture_->width, picture_->height});
     Invalidate();

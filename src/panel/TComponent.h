@@ -77,7 +77,7 @@ public:
     TImage(std::string name, Platform& platform, Point at, Picture picture);
 
     const std::shared_ptr<const Picture>& GetPicture() const { return picture_; }
-    // Always schedules a repaint, also when the same picture was shown already.
+    // Shares `picture` and schedules a repaint, unless it is the picture shown already.
     void SetPicture(std::shared_ptr<const Picture> picture);
     void Paint(Canvas& canvas) const override;
 
