@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <tuple>
 
 #include "app/StartupFailure.h"
@@ -21,7 +22,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_tuple("C:\\Tools\\PANEL.EXE", "Panel"),
                       std::make_tuple("/a.b/c/PioOut", "Pioout"),
                       std::make_tuple("/usr/bin/.hidden", ""),
-                      std::make_tuple("/usr/bin/xY", "xy")));
+                      std::make_tuple("/usr/bin/xY", "xy")),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST(StartupFailure, TextFieldsAndTheDotRule) {
     EXPECT_EQ(StartupFailureText("EInOutError", "/usr/bin/pio-out", 0, "Datei nicht gefunden"),
