@@ -13,7 +13,8 @@ constexpr std::uint32_t kLime = 0xFF00FF00u;
 
 void fill(artwork::Icon& icon, int x0, int y0, int w, int h, std::uint32_t c) {
     for (int y = y0; y < y0 + h; ++y)
-        for (int x = x0; x < x0 + w; ++x) icon.argb[static_cast<std::size_t>(y * icon.width + x)] = c;
+        for (int x = x0; x < x0 + w; ++x)
+            icon.argb[static_cast<std::size_t>(y * icon.width + x)] = c;
 }
 
 // An 8 x 8 silver ring with rounded (black) corners around a dark red 4 x 4 hole.
@@ -28,9 +29,9 @@ void socket(artwork::Icon& icon, int x0, int y0) {
 
 artwork::Icon drawIcon() {
     artwork::Icon icon{32, 32, std::vector<std::uint32_t>(32 * 32, 0u)};  // transparent
-    fill(icon, 0, 3, 32, 1, kSilver);   // lit top edge of the case
-    fill(icon, 0, 4, 32, 24, kBlack);   // the front
-    fill(icon, 0, 28, 32, 1, kGrey);    // shaded bottom edge
+    fill(icon, 0, 3, 32, 1, kSilver);  // lit top edge of the case
+    fill(icon, 0, 4, 32, 24, kBlack);  // the front
+    fill(icon, 0, 28, 32, 1, kGrey);   // shaded bottom edge
     for (int x0 : {1, 10, 19}) socket(icon, x0, 6);
     fill(icon, 28, 8, 4, 4, kYellow);
     fill(icon, 3, 16, 4, 4, kRed);
@@ -41,11 +42,11 @@ artwork::Icon drawIcon() {
 }
 
 artwork::Icon enlargeIcon(const artwork::Icon& icon, int size) {
-    artwork::Icon big{size, size, std::vector<std::uint32_t>(static_cast<std::size_t>(size * size))};
+    artwork::Icon big{size, size,
+                      std::vector<std::uint32_t>(static_cast<std::size_t>(size * size))};
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x)
-            big.argb[static_cast<std::size_t>(y * size + x)] =
-                icon.argb[static_cast<std::size_t>((y * icon.height / size) * icon.width +
-                                                   x * icon.width / size)];
+            big.argb[static_cast<std::size_t>(y * size + x)] = icon.argb[static_cast<std::size_t>(
+                (y * icon.height / size) * icon.width + x * icon.width / size)];
     return big;
 }

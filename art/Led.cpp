@@ -17,12 +17,18 @@ struct Style {
 
 Style styleOf(artwork::Led which) {
     switch (which) {
-        case artwork::Led::GreenOff: return {hex(0x3D6A00), hex(0x557200), hex(0x7D7F2D), hex(0x062D02)};
-        case artwork::Led::GreenOn: return {hex(0x5DE906), hex(0x9CFA18), hex(0xFDFFAD), hex(0x1E9D0A)};
-        case artwork::Led::YellowOff: return {hex(0x673400), hex(0x7D5000), hex(0x7E7550), hex(0x1F0900)};
-        case artwork::Led::YellowOn: return {hex(0xF8DE1A), hex(0xFFFB6A), hex(0xFFFCD0), hex(0xBA7B06)};
-        case artwork::Led::RedOff: return {hex(0x700000), hex(0x800000), hex(0x866766), hex(0x320000)};
-        case artwork::Led::RedOn: break;
+        case artwork::Led::GreenOff:
+            return {hex(0x3D6A00), hex(0x557200), hex(0x7D7F2D), hex(0x062D02)};
+        case artwork::Led::GreenOn:
+            return {hex(0x5DE906), hex(0x9CFA18), hex(0xFDFFAD), hex(0x1E9D0A)};
+        case artwork::Led::YellowOff:
+            return {hex(0x673400), hex(0x7D5000), hex(0x7E7550), hex(0x1F0900)};
+        case artwork::Led::YellowOn:
+            return {hex(0xF8DE1A), hex(0xFFFB6A), hex(0xFFFCD0), hex(0xBA7B06)};
+        case artwork::Led::RedOff:
+            return {hex(0x700000), hex(0x800000), hex(0x866766), hex(0x320000)};
+        case artwork::Led::RedOn:
+            break;
     }
     return {hex(0xFF2626), hex(0xFF3434), hex(0xFCB7B3), hex(0xC41C24)};
 }

@@ -34,7 +34,8 @@ std::uint32_t adler32(const Bytes& data) {
 }
 
 void be32(Bytes& out, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<std::uint8_t>(v >> shift));
 }
 
 void chunk(Bytes& out, const char* type, const Bytes& body) {
@@ -57,7 +58,8 @@ Bytes zlibStored(const Bytes& raw) {
         z.push_back(static_cast<std::uint8_t>(len >> 8));
         z.push_back(static_cast<std::uint8_t>(~len));
         z.push_back(static_cast<std::uint8_t>(~len >> 8));
-        z.insert(z.end(), raw.begin() + static_cast<long>(pos), raw.begin() + static_cast<long>(pos + len));
+        z.insert(z.end(), raw.begin() + static_cast<long>(pos),
+                 raw.begin() + static_cast<long>(pos + len));
         pos += len;
     } while (pos < raw.size());
     be32(z, adler32(raw));
@@ -72,8 +74,9 @@ std::vector<std::uint8_t> encodePng(const artwork::Icon& icon) {
         raw.push_back(0);  // filter type: none
         for (int x = 0; x < icon.width; ++x) {
             const std::uint32_t p = icon.argb[static_cast<std::size_t>(y * icon.width + x)];
-            raw.insert(raw.end(), {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
-                                   static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(p >> 24)});
+            raw.insert(raw.end(),
+                       {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
+                        static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(p >> 24)});
         }
     }
     Bytes header;

@@ -17,7 +17,8 @@ constexpr double kLightY = 0.954;
 // What varies from pixel to pixel rather than with position: panel grain and a little
 // sensor noise so the plastic and metal do not look flat-filled.
 struct Speckle {
-    double grain;
+    Colour panel;  // the bare panel, grain included
+    double grain;  // the same grain in standard deviations, for the panel in shadow
     double sensor;
 };
 
@@ -33,7 +34,9 @@ struct Dir {
     }
 };
 
-Colour grey(double v) { return {v, v, v + 5.0}; }
+Colour grey(double v) {
+    return {v, v, v + 5.0};
+}
 
 Colour hole(double d, Dir u) {
     // The wall of the hole catches a little orange light from the collar at its lower edge.
@@ -55,13 +58,13 @@ Colour collar(double d, Dir u) {
     // Blend only near the borders so that every radius keeps its own colour in its middle.
     const double t = std::min(4.0, std::max(0.0, d - 5.0));
     const int i = std::min(3, static_cast<int>(t));
-    return mix(band[i], band[i + 1], smoothstep(0.2, 0.8, t - i));
+    return mix(band[i], band[i + 1], smoothstep(0.35, 0.65, t - i));
 }
 
 // The thin ring around the collar: polished, reflecting the lamp in two spots.
 Colour innerRing(Dir u) {
-    const double spec = u.lobe(-0.707, -0.707, 10) + u.lobe(0.6, 0.8, 10);
-    return mix(grey(135.0 + 70.0 * u.lit()), hex(0xFFFFFF), clamp01(spec));
+    const double shine = u.lobe(-0.707, -0.707, 10) + u.lobe(0.6, 0.8, 10);
+    return mix(grey(135.0 + 70.0 * u.lit()), hex(0xFFFFFF), clamp01(shine));
 }
 
 // The outer rim: bright turned metal, its top turned away from the light.
@@ -69,8 +72,8 @@ Colour outerRim(double d, Dir u) {
     const double top = smoothstep(0.15, 0.75, -u.y);
     const double face = d < 12.5 ? 190.0 : 165.0;  // the flat face, then the bevel
     const Colour metal = mix(grey(face + 30.0 * u.lit()), grey(96.0), top);
-    const double spec = u.lobe(-0.94, 0.34, 14) + u.lobe(0.94, 0.34, 14) + u.lobe(0.0, 1.0, 14);
-    return mix(metal, hex(0xFFFFFF), clamp01(spec) * (1.0 - top));
+    const double shine = u.lobe(-0.94, 0.34, 14) + u.lobe(0.94, 0.34, 14) + u.lobe(0.0, 1.0, 14);
+    return mix(metal, hex(0xFFFFFF), clamp01(shine) * (1.0 - top));
 }
 
 // The rim's shadow on the panel, deepest in an arc over the top, grain still showing.
@@ -85,13 +88,20 @@ Colour at(double dx, double dy, const Speckle& s) {
     const double d = std::sqrt(dx * dx + dy * dy);
     const Dir u = d > 0.0 ? Dir{dx / d, dy / d} : Dir{0.0, 0.0};
     if (d < 4.5) return hole(d, u);
-    if (d >= 16.5) return lift(kFaceTop, s.grain * kGrainSigma);
+    if (d >= 16.5) return s.panel;
     Colour c;
-    if (d < 9.5) c = collar(d, u);
-    else if (d < 10.5) c = innerRing(u);
-    else if (d < 11.5) c = hex(0x16161A);
-    else if (d < 13.5) c = outerRim(d, u);
-    else return shadow(d, u, s);
+    // Two borders sit a hair past the half radius: many pixel centres lie at 9.43..9.49
+    // and at 11.40, and they would otherwise come out half metal.
+    if (d < 9.56)
+        c = collar(d, u);
+    else if (d < 10.5)
+        c = innerRing(u);
+    else if (d < 11.55)
+        c = hex(0x16161A);
+    else if (d < 13.5)
+        c = outerRim(d, u);
+    else
+        return shadow(d, u, s);
     return lift(c, s.sensor);
 }
 
@@ -105,7 +115,9 @@ Picture drawSocket() {
     const double offsets[4] = {-0.1, -0.033, 0.033, 0.1};
     for (int y = 0; y < kHeight; ++y) {
         for (int x = 0; x < kWidth; ++x) {
-            const Speckle s{noise.gauss(), noise.gauss() * 1.5};
+            const Colour panel = grain(kFaceTop, noise, kGrainSigma);
+            const double g = (luma(panel) - luma(kFaceTop)) / kGrainSigma;
+            const Speckle s{panel, g, noise.gauss() * 1.5};
             Colour sum;
             for (double oy : offsets)
                 for (double ox : offsets) sum = sum + at(x + ox - kCx, y + oy - kCy, s);

@@ -25,8 +25,8 @@ void emitPicture(std::ostream& out, const std::string& name, const Picture& p) {
             out << static_cast<char>(v);
             column += 1;
         } else {
-            out << '\\' << static_cast<char>('0' + (v >> 6)) << static_cast<char>('0' + ((v >> 3) & 7))
-                << static_cast<char>('0' + (v & 7));
+            out << '\\' << static_cast<char>('0' + (v >> 6))
+                << static_cast<char>('0' + ((v >> 3) & 7)) << static_cast<char>('0' + (v & 7));
             column += 4;
         }
     }
@@ -44,8 +44,10 @@ std::string artData() {
            "}\n\n";
     emitPicture(out, "kBackground", drawBackground());
     emitPicture(out, "kSocket", drawSocket());
-    const char* ledNames[] = {"kGreenOff", "kGreenOn", "kYellowOff", "kYellowOn", "kRedOff", "kRedOn"};
-    for (int i = 0; i < 6; ++i) emitPicture(out, ledNames[i], drawLed(static_cast<artwork::Led>(i)));
+    const char* ledNames[] = {"kGreenOff", "kGreenOn", "kYellowOff",
+                              "kYellowOn", "kRedOff",  "kRedOn"};
+    for (int i = 0; i < 6; ++i)
+        emitPicture(out, ledNames[i], drawLed(static_cast<artwork::Led>(i)));
 
     const artwork::Icon icon = drawIcon();
     out << "const std::uint32_t kIcon[] = {";
@@ -66,7 +68,8 @@ std::string artData() {
            "    }\n"
            "    return unpack(11, 11, kRedOn);\n"
            "}\n\n"
-           "Icon icon() { return Icon{32, 32, std::vector<std::uint32_t>(kIcon, kIcon + 32 * 32)}; }\n\n"
+           "Icon icon() { return Icon{32, 32, std::vector<std::uint32_t>(kIcon, kIcon + 32 * 32)}; "
+           "}\n\n"
            "}  // namespace artwork\n";
     return out.str();
 }
@@ -90,7 +93,8 @@ int main(int argc, char** argv) {
     for (int size : {32, 48, 64}) {
         const auto png = encodePng(size == icon.width ? icon : enlargeIcon(icon, size));
         ok = writeFile(dir + "/pio-out-" + std::to_string(size) + ".png",
-                       std::string(png.begin(), png.end())) && ok;
+                       std::string(png.begin(), png.end())) &&
+             ok;
     }
     if (!ok) std::fprintf(stderr, "pio-artgen: cannot write into %s\n", dir.c_str());
     return ok ? 0 : 1;
