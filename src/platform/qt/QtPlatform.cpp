@@ -72,14 +72,11 @@ void QtPlatform::messageBox(const std::string& text, const std::string& caption,
     QMessageBox box(icon == MessageIcon::Stop ? QMessageBox::Critical : QMessageBox::Information,
                     QString::fromStdString(caption), QString::fromStdString(text),
                     QMessageBox::Ok, window_.get());
+    // Application-modal: the panel takes no input while the box is open (its timers go on).
+    // The panel is not setEnabled(false): that would disable the box too, as its child.
     box.setWindowModality(Qt::ApplicationModal);
-    // The panel takes no input while the box is open; its timers go on.
-    if (window_) window_->setEnabled(false);
     box.exec();
-    if (window_) {
-        window_->setEnabled(true);
-        window_->activateWindow();
-    }
+    if (window_) window_->activateWindow();
 }
 
 void QtPlatform::invalidate(const Rect& r) {
