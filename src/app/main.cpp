@@ -51,7 +51,8 @@ std::string ProgramPath(const char* argv0) {
 // Qt ends the process with abort() when it cannot reach a display; report it instead.
 void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& msg) {
     if (type == QtFatalMsg && g_starting) {
-        if (g_qtHandler) g_qtHandler(QtWarningMsg, context, msg);
+        // Qt's own text advises reinstalling; the report below says what is wrong. Its
+        // warnings before this (which display could not be reached) have been printed.
         g_starting = false;  // no box: there is no display to show it on
         const std::string text =
             StartupFailureText("EOSError", g_programPath, 0, "Keine Verbindung zur Anzeige");

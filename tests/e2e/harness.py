@@ -8,7 +8,7 @@ API
 ---
 Test scaffolding
     SKIP = 77                      exit code CTest treats as "skipped" (SKIP_RETURN_CODE 77)
-    skip(reason)                   print the reason and exit with SKIP
+    skip(reason)                   raise Skip: run_test prints the reason, exits with SKIP
     require_tools(*names)          skip unless every program is on PATH
     require_root()                 skip unless root (the private mount namespace needs it)
     parse_args(description)        --binary PATH (required), --artifacts DIR (optional),
@@ -17,6 +17,12 @@ Test scaffolding
                                    (message on stderr), Skip -> 77, anything else -> exit 2
     check(cond, message)           raise AssertionError(message) unless cond
     wait_until(pred, timeout, interval=0.01) -> the first truthy pred() or None on time-out
+
+Processes and tools
+    spawn(argv, **popen_kw) -> Popen   own process group, killed with the test (PDEATHSIG)
+    kill_group(proc, grace=1.0)        SIGTERM to the group, SIGKILL after `grace`, reap
+    run_tool(argv, env, timeout=10, check_rc=True) -> CompletedProcess (text, captured)
+    clean_env() -> os.environ less DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM, scaling vars
 
 Display
     Xvfb(width=1280, height=1024, depth=24)   context manager; .display (":N"), .env(extra)
@@ -49,22 +55,31 @@ The program
         The process is exec'ed in place (unshare -> sh -> exec), so .pid is the program.
         Context manager; on exit kills the process group if still running.
         .wait_window(timeout=10) -> window id of the 340x200 main window, once mapped
-        .window, .origin (screen x, y of the window), .pid, .proc
+        .window, .origin (screen x, y of the window), .pid, .proc, .env,
+        .started_at (time.monotonic() just before the launch)
         .windows()               visible top-level windows of the program: [WinInfo]
         .screen(x, y)            window coordinates -> screen coordinates
         .click(x, y) / .double_click(x, y)   window coordinates, button 1
-        .focus()                 keyboard focus to the main window (xdotool windowfocus --sync)
+        .pointer() -> (x, y)     pointer position, screen coordinates
+        .focus(wid=None)         keyboard focus to the main window, or to wid
+                                 (xdotool windowfocus --sync; there is no window manager)
         .key(combo)              e.g. "alt+F4", sent to the focused window
         .close()                 focus + Alt+F4
         .grab() -> Image of the main window only (window coordinates)
         .wait_exit(timeout) -> exit code or None while still running
         .stderr_text()           what the program wrote on stderr so far
-    WinInfo(id, x, y, width, height, border, parent, name, map_state, override_redirect)
-    window_info(display_env, wid) -> WinInfo   (xwininfo -id)
+    WinInfo(id, x, y, width, height, border, rel_x, rel_y, map_state, override_redirect,
+            parent, root, name)
+    window_info(env, wid) -> WinInfo   (xwininfo -id / -children)
+    window_property(env, wid, name) -> xprop's line, e.g. 'WM_NAME(STRING) = "pio-out"'
     visible_windows(env, pid=None, name=None) -> [window id]   (xdotool search --onlyvisible)
 
 Screen
     screenshot(env, window=None) -> Image   (xwd -root, or -id window; parsed here)
+        Under Xvfb without a window manager a freshly opened Qt dialog (the error box) can
+        read as black in a root screenshot until something exposes it, while `xwd -id` of
+        the dialog shows its contents: shoot dialogs with window=<id>.
+    parse_xwd(bytes) -> Image          ZPixmap, 24/32 bpp, either byte order
     Image: .width, .height, .pixel(x, y) -> (r, g, b),
            .mean(x, y, w, h) -> (r, g, b) floats, .crop_equal(other, x, y, w, h) -> bool,
            .save_png(path)
@@ -86,7 +101,6 @@ import os
 import select
 import shutil
 import signal
-import stat
 import struct
 import subprocess
 import sys
@@ -95,7 +109,7 @@ import threading
 import time
 import zlib
 from dataclasses import dataclass
-from typing import Callable, Iterable, List, Optional, Sequence, Tuple
+from typing import Callable, List, Optional, Sequence, Tuple
 
 SKIP = 77
 
@@ -188,7 +202,7 @@ def run_test(main: Callable[[argparse.Namespace], None], args: argparse.Namespac
         signal.setitimer(signal.ITIMER_REAL, 0)
     sys.stdout.flush()
     sys.stderr.flush()
-    os._exit(code) if code != 0 else sys.exit(0)
+    os._exit(code)  # the context managers have run; no thread may hold the exit up
 
 
 # ---------------------------------------------------------------------------------------------
@@ -203,12 +217,12 @@ def _child_setup() -> None:
     _libc.prctl(_PR_SET_PDEATHSIG, signal.SIGKILL, 0, 0, 0)
 
 
-def _spawn(argv: Sequence[str], **kw) -> subprocess.Popen:
+def spawn(argv: Sequence[str], **kw) -> subprocess.Popen:
     """Starts a process in its own session/process group, bound to our lifetime."""
     return subprocess.Popen(list(argv), start_new_session=True, preexec_fn=_child_setup, **kw)
 
 
-def _kill_group(proc: subprocess.Popen, grace: float = 1.0) -> None:
+def kill_group(proc: subprocess.Popen, grace: float = 1.0) -> None:
     if proc.poll() is None:
         with contextlib.suppress(ProcessLookupError, PermissionError):
             os.killpg(proc.pid, signal.SIGTERM)
@@ -223,7 +237,7 @@ def _kill_group(proc: subprocess.Popen, grace: float = 1.0) -> None:
         proc.wait(timeout=5)
 
 
-def _run(argv: Sequence[str], env: dict, timeout: float = 10.0,
+def run_tool(argv: Sequence[str], env: dict, timeout: float = 10.0,
          check_rc: bool = True) -> subprocess.CompletedProcess:
     result = subprocess.run(list(argv), env=env, capture_output=True, text=True,
                             timeout=timeout, preexec_fn=_child_setup)
@@ -237,7 +251,7 @@ def _run(argv: Sequence[str], env: dict, timeout: float = 10.0,
 # Xvfb
 
 
-def _clean_env() -> dict:
+def clean_env() -> dict:
     env = dict(os.environ)
     for var in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY",
                 "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR",
@@ -260,7 +274,7 @@ class Xvfb:
         r, w = os.pipe()
         self._log = tempfile.TemporaryFile()
         try:
-            self.proc = _spawn(["Xvfb", "-displayfd", str(w), "-screen", "0",
+            self.proc = spawn(["Xvfb", "-displayfd", str(w), "-screen", "0",
                                 f"{width}x{height}x{depth}", "-nolisten", "tcp", "-noreset"],
                                pass_fds=(w,), stdin=subprocess.DEVNULL,
                                stdout=subprocess.DEVNULL, stderr=self._log)
@@ -294,7 +308,7 @@ class Xvfb:
         return ": " + self._log.read()[-2000:].decode(errors="replace")
 
     def env(self, extra: Optional[dict] = None) -> dict:
-        env = _clean_env()
+        env = clean_env()
         env["DISPLAY"] = self.display
         env["QT_QPA_PLATFORM"] = "xcb"
         if extra:
@@ -303,7 +317,7 @@ class Xvfb:
 
     def __exit__(self, *exc) -> None:
         if self.proc is not None:
-            _kill_group(self.proc)
+            kill_group(self.proc)
         if self._log:
             self._log.close()
 
@@ -445,13 +459,13 @@ class WinInfo:
 
 
 def window_info(env: dict, wid: int) -> WinInfo:
-    out = _run(["xwininfo", "-id", str(wid)], env).stdout
+    out = run_tool(["xwininfo", "-id", str(wid)], env).stdout
     fields = {}
     for line in out.splitlines():
         if ":" in line:
             k, _, v = line.strip().partition(":")
             fields[k.strip()] = v.strip()
-    tree = _run(["xwininfo", "-children", "-id", str(wid)], env).stdout
+    tree = run_tool(["xwininfo", "-children", "-id", str(wid)], env).stdout
     parent = root = 0
     name = ""
     for line in tree.splitlines():
@@ -483,12 +497,12 @@ def visible_windows(env: dict, pid: Optional[int] = None, name: Optional[str] = 
         argv += ["--name", name]
     elif pid is None:
         argv += ["--name", "."]
-    result = _run(argv, env, check_rc=False)
+    result = run_tool(argv, env, check_rc=False)
     return [int(x) for x in result.stdout.split()]
 
 
 def window_property(env: dict, wid: int, prop: str) -> str:
-    return _run(["xprop", "-id", str(wid), prop], env).stdout.strip()
+    return run_tool(["xprop", "-id", str(wid), prop], env).stdout.strip()
 
 
 # ---------------------------------------------------------------------------------------------
@@ -556,13 +570,13 @@ class Panel:
             argv = [self.binary, *self.args]
         with open(self._stderr_path, "wb") as err:
             self.started_at = time.monotonic()
-            self.proc = _spawn(argv, env=self.env, cwd=self.workdir, stdin=subprocess.DEVNULL,
+            self.proc = spawn(argv, env=self.env, cwd=self.workdir, stdin=subprocess.DEVNULL,
                                stdout=subprocess.DEVNULL, stderr=err)
         return self
 
     def __exit__(self, *exc) -> None:
         if self.proc is not None:
-            _kill_group(self.proc)
+            kill_group(self.proc)
         if self._tmp is not None:
             self._tmp.cleanup()
 
@@ -601,23 +615,32 @@ class Panel:
     def screen(self, x: int, y: int) -> Tuple[int, int]:
         return self.origin[0] + x, self.origin[1] + y
 
+    def pointer(self) -> Tuple[int, int]:
+        """Pointer position, screen coordinates."""
+        out = run_tool(["xdotool", "getmouselocation", "--shell"], self.env).stdout
+        values = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return int(values["X"]), int(values["Y"])
+
     def _move(self, x: int, y: int) -> None:
         sx, sy = self.screen(x, y)
-        _run(["xdotool", "mousemove", "--sync", str(sx), str(sy)], self.env)
+        # "mousemove --sync" waits for the pointer to leave where it is: it would hang when
+        # the pointer is already at the target.
+        if self.pointer() != (sx, sy):
+            run_tool(["xdotool", "mousemove", "--sync", str(sx), str(sy)], self.env)
 
     def click(self, x: int, y: int) -> None:
         self._move(x, y)
-        _run(["xdotool", "click", "1"], self.env)
+        run_tool(["xdotool", "click", "1"], self.env)
 
     def double_click(self, x: int, y: int, delay_ms: int = 60) -> None:
         self._move(x, y)
-        _run(["xdotool", "click", "--repeat", "2", "--delay", str(delay_ms), "1"], self.env)
+        run_tool(["xdotool", "click", "--repeat", "2", "--delay", str(delay_ms), "1"], self.env)
 
     def focus(self, wid: Optional[int] = None) -> None:
-        _run(["xdotool", "windowfocus", "--sync", str(wid or self.window)], self.env)
+        run_tool(["xdotool", "windowfocus", "--sync", str(wid or self.window)], self.env)
 
     def key(self, combo: str) -> None:
-        _run(["xdotool", "key", "--clearmodifiers", combo], self.env)
+        run_tool(["xdotool", "key", "--clearmodifiers", combo], self.env)
 
     def close(self) -> None:
         self.focus()

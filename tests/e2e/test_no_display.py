@@ -21,21 +21,21 @@ def dead_display() -> str:
 
 
 def run_without_display(binary: str, display) -> None:
-    env = h._clean_env()
+    env = h.clean_env()
     if display is not None:
         env["DISPLAY"] = display
     label = f"DISPLAY={display}" if display is not None else "DISPLAY unset"
     with tempfile.TemporaryDirectory(prefix="pio-e2e-") as tmp:
         t0 = time.monotonic()
-        proc = h._spawn([binary], env=env, cwd=tmp, stdin=subprocess.DEVNULL,
+        proc = h.spawn([binary], env=env, cwd=tmp, stdin=subprocess.DEVNULL,
                         stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         try:
             out, err = proc.communicate(timeout=10)
         except subprocess.TimeoutExpired:
-            h._kill_group(proc)
+            h.kill_group(proc)
             raise AssertionError(f"{label}: still running after 10 s")
         finally:
-            h._kill_group(proc)
+            h.kill_group(proc)
         took = time.monotonic() - t0
         err_text = err.decode(errors="replace")
         print(f"{label}: exit {proc.returncode} after {took:.2f} s; stderr: {err_text!r}")

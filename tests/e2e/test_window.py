@@ -22,7 +22,7 @@ def main(args):
             # (xwininfo -frame) is its own geometry.
             h.check(info.parent == info.root,
                     f"window {wid:#x} is reparented into {info.parent:#x}")
-            frame = h._run(["xwininfo", "-frame", "-id", str(wid)], panel.env).stdout
+            frame = h.run_tool(["xwininfo", "-frame", "-id", str(wid)], panel.env).stdout
             fw = int(re.search(r"Width:\s*(\d+)", frame).group(1))
             fh = int(re.search(r"Height:\s*(\d+)", frame).group(1))
             h.check((fw, fh) == (340, 200), f"frame geometry {fw}x{fh} differs from the window")
@@ -43,8 +43,9 @@ def main(args):
             colours = {img.pixel(px, py) for px in range(0, 340, 7) for py in range(0, 200, 7)}
             h.check(len(colours) > 3, f"window shows only {len(colours)} colours")
 
-            panel.close()
+            panel.focus()
             t0 = time.monotonic()
+            panel.key("alt+F4")
             rc = panel.wait_exit(5)
             h.check(rc is not None, "Alt+F4 did not end the program within 5 s")
             h.check(rc == 0, f"exit code after Alt+F4 is {rc}, expected 0")

@@ -1,0 +1,47 @@
+#!/usr/bin/env python3
+"""Alt+F4 while the running light runs ends the program within 500 ms, exit code 0, and the
+port output stops with it."""
+import tempfile
+import time
+
+import harness as h
+
+L = h.LAYOUT
+
+
+def main(args):
+    h.require_tools("Xvfb", "xdotool", "xwininfo", "unshare")
+    h.require_root()
+    with tempfile.TemporaryDirectory(prefix="pio-e2e-") as tmp, \
+            h.PortFifo(tmp) as port, h.Xvfb() as x, \
+            h.Panel(args.binary, x, port=port.path) as panel:
+        r = port.reader
+        try:
+            panel.wait_window()
+            panel.double_click(*L.switch("pout"))
+            h.check(r.wait_count(5, 2.0), "pout on: no bytes")
+            time.sleep(0.6)
+            t = time.monotonic()
+            panel.double_click(*L.switch("vl"))
+            # The light runs: its second step (16) has reached the port.
+            h.check(r.wait_byte(16, 2.0, after=t) is not None, "the running light did not start")
+            time.sleep(0.25)
+            panel.focus()
+            t_key = time.monotonic()
+            panel.key("alt+F4")
+            rc = panel.wait_exit(2.0)
+            took = time.monotonic() - t_key
+            print(f"ended {1000 * took:.0f} ms after Alt+F4 was sent, exit code {rc}")
+            h.check(rc is not None, "still running 2 s after Alt+F4 during the running light")
+            h.check(took <= 0.5, f"took {1000 * took:.0f} ms to end, expected <= 500 ms")
+            h.check(rc == 0, f"exit code {rc}, expected 0")
+            time.sleep(0.1)
+            late = r.since(t_key + took + 0.02)
+            h.check(not late, f"{len(late)} bytes after the program ended")
+        except AssertionError:
+            h.save_artifacts(args, "close_during_light", panel.env, panel)
+            raise
+
+
+if __name__ == "__main__":
+    h.run_test(main, h.parse_args(__doc__))
