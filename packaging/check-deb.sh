@@ -1,0 +1,54 @@
+#!/bin/sh
+# Checks the Debian package that `cpack -G DEB` wrote into the given folder: its control
+# data (name, section, dependencies) and its file list.
+# Usage: check-deb.sh DEB_DIR
+set -eu
+dir=$1
+id=org.pioout.PioOut
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+set -- "$dir"/pio-out_*.deb
+[ $# -eq 1 ] && [ -f "$1" ] || { echo "FAIL: want one pio-out_*.deb in $dir, found: $*"; exit 1; }
+deb=$1
+echo "Package file: $deb"
+dpkg-deb -I "$deb"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = pio-out ] || fail "Package is '$(field Package)'"
+[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture is '$(field Architecture)'"
+[ "$(field Section)" = electronics ] || fail "Section is '$(field Section)'"
+field Maintainer | grep -q '<.*@.*>' || fail "Maintainer has no address"
+field Description | grep -q 'parallel port' || fail "Description does not say what it is for"
+
+# Depends: what dpkg-shlibdeps found plus the fonts.
+depends=$(field Depends)
+for pkg in fonts-liberation libqt6widgets6 libqt6gui6 libqt6core6 libstdc++6 libc6; do
+    echo "$depends" | tr ',' '\n' | sed 's/^ *//; s/ .*//' | grep -qx "$pkg" ||
+        fail "Depends lacks $pkg: $depends"
+done
+
+# Files: exactly these, owned by root.
+listing=$(dpkg-deb -c "$deb")
+echo "$listing"
+files=$(echo "$listing" | awk '$1 !~ /^d/ { print $6 }' | sort)
+expected=$(printf '%s\n' ./usr/bin/pio-out ./usr/share/applications/$id.desktop \
+    ./usr/share/icons/hicolor/32x32/apps/$id.png ./usr/share/icons/hicolor/48x48/apps/$id.png \
+    ./usr/share/icons/hicolor/64x64/apps/$id.png ./usr/share/metainfo/$id.metainfo.xml | sort)
+[ "$files" = "$expected" ] || fail "package files differ:
+--- expected
+$expected
+--- packaged
+$files"
+echo "$listing" | awk '$2 != "root/root" { bad = 1 } END { exit bad }' || fail "files not owned by root/root"
+echo "$listing" | awk '$6 == "./usr/bin/pio-out" && $1 != "-rwxr-xr-x" { bad = 1 } END { exit bad }' ||
+    fail "usr/bin/pio-out is not mode 0755"
+
+# The program is stripped: no debug sections in the package.
+tmp=$(mktemp)
+trap 'rm -f "$tmp"' EXIT
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/bin/pio-out >"$tmp"
+if readelf -S "$tmp" | grep -q '\.debug_'; then fail "usr/bin/pio-out is not stripped"; fi
+
+[ $status -eq 0 ] && echo "PASS: $deb"
+exit $status

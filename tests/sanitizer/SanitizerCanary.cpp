@@ -1,0 +1,20 @@
+// Makes the one mistake named by its argument, for the sanitizers to report.
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+int main(int argc, char** argv) {
+    const char* what = argc > 1 ? argv[1] : "";
+    volatile int n = argc + 7;  // 9 when called with one argument; unknown to the compiler
+    if (std::strcmp(what, "address") == 0) {
+        char* p = new char[8];
+        p[n] = 1;  // past the end
+        delete[] p;
+    } else if (std::strcmp(what, "undefined") == 0) {
+        volatile int big = std::numeric_limits<int>::max();
+        return big + n > 0 ? 0 : 3;  // signed overflow
+    } else if (std::strcmp(what, "leak") == 0) {
+        void* volatile p = std::malloc(64);
+        p = nullptr;  // the only pointer is gone
+    }
+    return 0;
+}
