@@ -8,22 +8,13 @@
 #include "output/EInOutError.h"
 #include "output/PortByte.h"
 #include "output/PortWriter.h"
+#include "support/CycleCode.h"
 #include "support/FakePortDevice.h"
 
 namespace {
 
 using Calls = std::vector<std::string>;
 
-// Runs one cycle and returns the code of the EInOutError it threw, or 0 if none.
-int CycleCode(PortWriter& writer, std::int32_t word, std::string* message = nullptr) {
-    try {
-        writer.write(word);
-    } catch (const EInOutError& e) {
-        if (message != nullptr) *message = e.what();
-        return e.code();
-    }
-    return 0;
-}
 
 }  // namespace
 

@@ -19,6 +19,7 @@
 #include "output/EInOutError.h"
 #include "output/PortByte.h"
 #include "output/PortWriter.h"
+#include "support/CycleCode.h"
 #include "output/PpdevDevice.h"
 
 namespace {
@@ -50,13 +51,7 @@ int OpenFdCount() {
 int CycleCode(const std::string& path, std::int32_t word, std::string* message = nullptr) {
     PpdevDevice device(path);
     PortWriter writer(device);
-    try {
-        writer.write(word);
-    } catch (const EInOutError& e) {
-        if (message != nullptr) *message = e.what();
-        return e.code();
-    }
-    return 0;
+    return CycleCode(writer, word, message);
 }
 
 class TempDir final {
