@@ -17,8 +17,8 @@ install_missing() {
 
 BUILD_PACKAGES="cmake make g++ qt6-base-dev libgl-dev fonts-liberation"
 TEST_PACKAGES="libgtest-dev xvfb xauth xdotool x11-utils x11-apps util-linux procps python3
-    dpkg-dev desktop-file-utils appstream"
+    dpkg-dev file desktop-file-utils appstream"
 # Building the Debian package (dpkg-shlibdeps works out its library dependencies).
-PACKAGE_PACKAGES="dpkg-dev"
+PACKAGE_PACKAGES="dpkg-dev file"
 # Trying the package in a fresh Debian 12 root (packaging/test-deb-in-root.sh).
 DEB_ROOT_TEST_PACKAGES="debootstrap"
