@@ -11,8 +11,10 @@ Test scaffolding
     skip(reason)                   raise Skip: run_test prints the reason, exits with SKIP
     require_tools(*names)          skip unless every program is on PATH
     require_root()                 skip unless root (the private mount namespace needs it)
-    parse_args(description)        --binary PATH (required), --artifacts DIR (optional),
-                                   --timeout SECONDS (whole-test watchdog, default 60)
+    parse_args(description, argv=None, extra=None)
+                                   --binary PATH (required), --artifacts DIR (optional),
+                                   --timeout SECONDS (whole-test watchdog, default 60);
+                                   extra(parser), if given, adds a test's own options
     run_test(main, args)           runs main(args) under the watchdog; AssertionError -> exit 1
                                    (message on stderr), Skip -> 77, anything else -> exit 2
     check(cond, message)           raise AssertionError(message) unless cond
@@ -68,6 +70,11 @@ The program
         .grab() -> Image of the main window only (window coordinates)
         .wait_exit(timeout) -> exit code or None while still running
         .stderr_text()           what the program wrote on stderr so far
+        .in_namespace(argv)      runs argv inside the program's mount namespace (nsenter)
+                                 -> CompletedProcess; needs root
+        .remove_port()           takes /dev/parport0 away inside that namespace (lazy unmount
+                                 of the FIFO, then the node itself): from then on every open
+                                 of the port fails with ENOENT; the FIFO itself stays
     WinInfo(id, x, y, width, height, border, rel_x, rel_y, map_state, override_redirect,
             parent, root, name)
     window_info(env, wid) -> WinInfo   (xwininfo -id / -children)
@@ -152,13 +159,17 @@ def wait_until(pred: Callable[[], object], timeout: float, interval: float = 0.0
         time.sleep(interval)
 
 
-def parse_args(description: str, argv: Optional[Sequence[str]] = None) -> argparse.Namespace:
+def parse_args(description: str, argv: Optional[Sequence[str]] = None,
+               extra: Optional[Callable[[argparse.ArgumentParser], None]] = None
+               ) -> argparse.Namespace:
     parser = argparse.ArgumentParser(description=description)
     parser.add_argument("--binary", required=True, help="path of the pio-out executable")
     parser.add_argument("--artifacts", default=None,
                         help="directory for screenshots and logs of a failed run")
     parser.add_argument("--timeout", type=float, default=60.0,
                         help="watchdog for the whole test, seconds")
+    if extra is not None:
+        extra(parser)
     return parser.parse_args(argv)
 
 
@@ -655,6 +666,23 @@ class Panel:
             return self.proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             return None
+
+    def in_namespace(self, argv: Sequence[str], timeout: float = 10.0,
+                     check_rc: bool = True) -> subprocess.CompletedProcess:
+        """Runs argv in the program's mount namespace (its private /dev)."""
+        check(self.namespace, "the program runs without a private namespace")
+        require_tools("nsenter")
+        return run_tool(["nsenter", "-t", str(self.pid), "-m", "--", *argv], self.env,
+                        timeout=timeout, check_rc=check_rc)
+
+    def remove_port(self) -> None:
+        """/dev/parport0 disappears for the program: opens fail with ENOENT from now on.
+
+        The unmount is lazy, so a cycle that has the FIFO open right now does not make it
+        fail with EBUSY; the empty node the FIFO was bound over is removed after it."""
+        self.in_namespace(["sh", "-c", "umount -l /dev/parport0 && rm -f /dev/parport0"])
+        gone = self.in_namespace(["test", "-e", "/dev/parport0"], check_rc=False)
+        check(gone.returncode == 1, "/dev/parport0 is still there after its removal")
 
 
 # ---------------------------------------------------------------------------------------------

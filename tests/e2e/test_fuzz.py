@@ -1,0 +1,324 @@
+#!/usr/bin/env python3
+"""Random input on the real program for two minutes: clicks, double clicks (also on the four
+switches, so port output, display, running light and load view are switched at random),
+drags, right, middle and wheel clicks, pointer moves and keys over the panel. For the first
+half a FIFO stands in for /dev/parport0; then it is taken away, so every port cycle fails.
+
+Checked all along: the program stays alive, shows at most one message box at a time (and
+none while the port works), at most one hint, and its descriptor count stays flat. After the
+port is gone, switching port output on must bring up a box. At the end, with any box closed,
+Alt+F4 ends the program with exit code 0.
+
+The run is driven by a seeded random generator; the seed is printed first. To replay a
+failure: --seed N (and the same --duration). Timing still differs between runs, so a replay
+repeats the same actions, not always the same interleaving with the program's timers.
+"""
+import os
+import random
+import subprocess
+import tempfile
+import time
+
+import harness as h
+
+L = h.LAYOUT
+W, H = h.Panel.WIDTH, h.Panel.HEIGHT
+
+DEFAULT_SEED = 20240611
+FD_TOLERANCE = 4          # the port's own descriptor during a cycle, a box's resources
+CHECK_EVERY = 0.4         # seconds between two rounds of checks
+
+# Keys that cannot end the program or the X server: no Alt at all (Alt+F4 closes the
+# panel), no Ctrl+Alt+anything (server zap, VT switch).
+PLAIN_KEYS = (
+    [chr(c) for c in range(ord("a"), ord("z") + 1)] + [str(d) for d in range(10)]
+    + ["space", "Return", "KP_Enter", "Escape", "Tab", "BackSpace", "Delete", "Insert",
+       "Left", "Right", "Up", "Down", "Home", "End", "Prior", "Next", "Menu", "Shift_L",
+       "Control_L", "F1", "F2", "F3", "F5", "F6", "F7", "F8", "F9", "F10", "F11", "F12"])
+MODIFIERS = ["", "", "", "shift+", "ctrl+", "ctrl+shift+"]
+
+HOT_SPOTS = ([L.socket(n) for n in range(1, 7)] + [L.tag(n) for n in range(1, 7)]
+             + [L.led(n) for n in range(1, 7)] + list(L.SWITCHES.values()))
+
+
+def add_options(parser):
+    parser.add_argument("--duration", type=float, default=120.0,
+                        help="seconds of random input (the port goes away at half time)")
+    parser.add_argument("--seed", type=int, default=DEFAULT_SEED,
+                        help=f"seed of the random input (default {DEFAULT_SEED})")
+
+
+class Fuzzer:
+    def __init__(self, panel, reader, rng):
+        self.panel = panel
+        self.reader = reader
+        self.rng = rng
+        self.log = []                 # (seconds since start, action) of the recent actions
+        self.counts = {}
+        self.started = time.monotonic()
+
+    # -- input ---------------------------------------------------------------------------
+
+    def xdo(self, *argv):
+        h.run_tool(["xdotool", *map(str, argv)], self.panel.env)
+
+    def note(self, kind, text):
+        self.counts[kind] = self.counts.get(kind, 0) + 1
+        self.log.append((time.monotonic() - self.started, text))
+        del self.log[:-60]
+
+    def point(self, margin=0):
+        """A random point in window coordinates: often on a part of the panel."""
+        if margin == 0 and self.rng.random() < 0.4:
+            x, y = self.rng.choice(HOT_SPOTS)
+            return x + self.rng.randint(-4, 4), y + self.rng.randint(-4, 4)
+        return (self.rng.randint(-margin, W - 1 + margin),
+                self.rng.randint(-margin, H - 1 + margin))
+
+    def screen(self, p):
+        sx, sy = self.panel.screen(*p)
+        return max(sx, 0), max(sy, 0)
+
+    def step(self):
+        r = self.rng.random()
+        if r < 0.28:
+            p = self.point()
+            self.note("click", f"click {p}")
+            self.xdo("mousemove", *self.screen(p), "click", 1)
+        elif r < 0.36:
+            name = self.rng.choice(list(L.SWITCHES))
+            p = L.switch(name)
+            delay = self.rng.randint(20, 150)
+            self.note("switch", f"double click {name} {p} delay {delay} ms")
+            self.xdo("mousemove", *self.screen(p), "click", "--repeat", 2, "--delay", delay, 1)
+        elif r < 0.44:
+            p = self.point()
+            delay = self.rng.randint(20, 150)
+            self.note("double", f"double click {p} delay {delay} ms")
+            self.xdo("mousemove", *self.screen(p), "click", "--repeat", 2, "--delay", delay, 1)
+        elif r < 0.54:
+            a, b = self.point(), self.point(margin=40)
+            button = self.rng.choice((1, 1, 1, 2, 3))
+            self.note("drag", f"drag {a} -> {b} button {button}")
+            self.xdo("mousemove", *self.screen(a), "mousedown", button,
+                     "mousemove", *self.screen(b), "sleep", 0.03, "mouseup", button)
+        elif r < 0.62:
+            p = self.point()
+            button = self.rng.choice((2, 3))
+            self.note("other", f"button {button} click {p}")
+            self.xdo("mousemove", *self.screen(p), "click", button)
+        elif r < 0.65:
+            p = self.point()
+            button = self.rng.choice((4, 5))
+            self.note("wheel", f"wheel {button} at {p}")
+            self.xdo("mousemove", *self.screen(p), "click", button)
+        elif r < 0.80:
+            combo = self.rng.choice(MODIFIERS) + self.rng.choice(PLAIN_KEYS)
+            self.note("key", f"key {combo}")
+            self.xdo("key", "--clearmodifiers", combo)
+        elif r < 0.88:
+            p = self.point(margin=20)
+            self.note("move", f"move {p}")
+            self.xdo("mousemove", *self.screen(p))
+        elif r < 0.91:
+            # Rest on a switch long enough for its hint (shown only while the panel is
+            # active: there is no window manager to give it the focus, so do that here).
+            name = self.rng.choice(list(L.SWITCHES))
+            p = L.switch(name)
+            rest = self.rng.uniform(0.6, 1.5)
+            self.note("rest", f"focus the panel, rest {rest:.2f} s on {name}")
+            self.xdo("windowfocus", self.panel.window, "mousemove", *self.screen(p))
+            time.sleep(rest)
+        elif r < 0.92:
+            self.note("focus", "focus the panel")
+            self.xdo("windowfocus", self.panel.window)
+        else:
+            pause = self.rng.uniform(0.1, 0.6)
+            self.note("pause", f"pause {pause:.2f} s")
+            time.sleep(pause)
+        time.sleep(self.rng.uniform(0.0, 0.06))
+
+    # -- observation ---------------------------------------------------------------------
+
+    def windows(self):
+        """(boxes, hints): the program's visible top-levels other than the panel."""
+        boxes, hints = [], []
+        for w in self.panel.windows():
+            if w.id == self.panel.window:
+                continue
+            (hints if w.override_redirect else boxes).append(w)
+        return boxes, hints
+
+    def close_box(self, box, how):
+        """Focus on the box, then a key that closes it. The box may be gone by now (a
+        random key closed it): then the focus fails, which is fine."""
+        self.note("close", f"close box {box.id:#x} with {how}")
+        try:
+            focused = h.run_tool(["xdotool", "windowfocus", "--sync", str(box.id)],
+                                 self.panel.env, timeout=3, check_rc=False).returncode == 0
+        except subprocess.TimeoutExpired:
+            focused = False
+        if focused:
+            self.panel.key(how)
+
+    def port_active(self):
+        """True when bytes reached the port in the last 100 ms (port output is on)."""
+        last = self.reader.quiet_since()
+        return last is not None and time.monotonic() - last < 0.1
+
+    def recent(self):
+        return "\n".join(f"  {t:7.2f} s  {a}" for t, a in self.log[-25:])
+
+
+def fd_targets(pid):
+    """{descriptor: what it refers to} of the process."""
+    out = {}
+    path = f"/proc/{pid}/fd"
+    for name in os.listdir(path):
+        try:
+            out[int(name)] = os.readlink(os.path.join(path, name))
+        except OSError:
+            pass
+    return out
+
+
+def main(args):
+    h.require_tools("Xvfb", "xdotool", "xwininfo", "unshare", "nsenter", "umount")
+    h.require_root()
+    seed = args.seed
+    print(f"seed {seed}, duration {args.duration:.0f} s (replay: --seed {seed} "
+          f"--duration {args.duration:g})", flush=True)
+    rng = random.Random(seed)
+    with tempfile.TemporaryDirectory(prefix="pio-e2e-") as tmp, \
+            h.PortFifo(tmp) as port, h.Xvfb() as x, \
+            h.Panel(args.binary, x, port=port.path) as panel:
+        fz = Fuzzer(panel, port.reader, rng)
+
+        def check(cond, message):
+            if not cond:
+                raise AssertionError(f"{message}\nseed {seed}; the last actions "
+                                     f"(seconds since the start):\n{fz.recent()}")
+
+        def alive(what):
+            rc = panel.proc.poll()
+            check(rc is None, f"pio-out ended with {rc} {what}; stderr:\n"
+                              f"{panel.stderr_text().strip()[-2000:]}")
+
+        try:
+            panel.wait_window()
+            time.sleep(0.5)
+            base_targets = fd_targets(panel.pid)
+            base_fds = len(base_targets)
+            fd_seen = [base_fds]
+            print(f"pid {panel.pid}, window {panel.window:#x}, {base_fds} descriptors at start")
+
+            box_ids = set()
+            box_since = {}
+            max_boxes = max_hints = 0
+            port_gone = False
+            failure_box_seen = False
+            t0 = time.monotonic()
+            half = t0 + args.duration / 2
+            end = t0 + args.duration
+            next_check = t0
+
+            while time.monotonic() < end:
+                now = time.monotonic()
+                if not port_gone and now >= half:
+                    # Take the port away with port output on, so the failure shows at once.
+                    alive("before the port was taken away")
+                    boxes, _ = fz.windows()
+                    check(not boxes, f"a box is open while the port works: {boxes}")
+                    if not fz.port_active():
+                        fz.note("switch", "double click pout (on, before the port goes)")
+                        panel.double_click(*L.switch("pout"))
+                        check(h.wait_until(fz.port_active, 2.0),
+                              "port output did not start after a double click on pout")
+                    before = port.reader.count()
+                    panel.remove_port()
+                    fz.note("port", "/dev/parport0 removed")
+                    port_gone = True
+                    print(f"{now - t0:.1f} s: /dev/parport0 removed "
+                          f"({before} bytes written before)", flush=True)
+                    shown = h.wait_until(lambda: fz.windows()[0], 3.0, 0.05)
+                    check(shown, "no message box within 3 s after the port went away "
+                                 "with port output on")
+                    failure_box_seen = True
+
+                fz.step()
+
+                if time.monotonic() >= next_check:
+                    next_check = time.monotonic() + CHECK_EVERY
+                    alive("during the fuzz")
+                    boxes, hints = fz.windows()
+                    max_boxes = max(max_boxes, len(boxes))
+                    max_hints = max(max_hints, len(hints))
+                    check(len(boxes) <= 1, f"{len(boxes)} message boxes open at once: "
+                                           f"{[hex(b.id) for b in boxes]}")
+                    check(len(hints) <= 1, f"{len(hints)} hints shown at once")
+                    check(port_gone or not boxes,
+                          f"a message box opened while the port works: {boxes}")
+                    fds = len(os.listdir(f"/proc/{panel.pid}/fd"))
+                    fd_seen.append(fds)
+                    check(fds <= base_fds + FD_TOLERANCE,
+                          f"{fds} descriptors open, {base_fds} at the start")
+                    for b in boxes:
+                        if b.id not in box_ids:
+                            box_ids.add(b.id)
+                            box_since[b.id] = time.monotonic()
+                            fz.note("box", f"box {b.id:#x} {b.width}x{b.height} at {b.x},{b.y}")
+                        # Leave it open for a while (input goes on meanwhile), then close it.
+                        if time.monotonic() - box_since[b.id] > rng.uniform(0.3, 2.5):
+                            fz.close_box(b, rng.choice(("Return", "Return", "space",
+                                                        "Escape", "KP_Enter")))
+
+            # Close whatever box is open, make sure none follows, then Alt+F4.
+            alive("at the end of the fuzz")
+            for _ in range(10):
+                boxes, _ = fz.windows()
+                if not boxes:
+                    time.sleep(0.3)  # a report already posted would show now
+                    boxes, _ = fz.windows()
+                    if not boxes:
+                        break
+                fz.close_box(boxes[0], "Return")
+                h.wait_until(lambda: not fz.windows()[0], 2.0, 0.05)
+            boxes, _ = fz.windows()
+            check(not boxes, f"message boxes still open after 10 closes: {boxes}")
+            final_targets = fd_targets(panel.pid)
+            final_fds = len(final_targets)
+            fd_seen.append(final_fds)
+            changed = {fd: final_targets.get(fd) for fd in
+                       set(base_targets) ^ set(final_targets)}
+            if changed:
+                print(f"descriptors opened (or closed: None) since the start: {changed}")
+            summary = ", ".join(f"{k} {v}" for k, v in sorted(fz.counts.items()))
+            print(f"actions: {summary}")
+            print(f"message boxes: {len(box_ids)} seen, at most {max_boxes} at once; "
+                  f"hints: at most {max_hints} at once")
+            print(f"descriptors: {base_fds} at the start, {min(fd_seen)}..{max(fd_seen)} "
+                  f"over {len(fd_seen)} samples, {final_fds} at the end")
+            print(f"port: {port.reader.count()} bytes while it was there")
+            check(failure_box_seen, "the port failure was never reported")
+            check(final_fds <= base_fds + 1,
+                  f"{final_fds} descriptors at the end, {base_fds} at the start")
+
+            panel.focus()
+            t_key = time.monotonic()
+            panel.key("alt+F4")
+            rc = panel.wait_exit(5.0)
+            took = time.monotonic() - t_key
+            check(rc is not None, "still running 5 s after Alt+F4 at the end of the fuzz")
+            print(f"Alt+F4: exit code {rc} after {1000 * took:.0f} ms")
+            lines = panel.stderr_text().splitlines()
+            distinct = list(dict.fromkeys(lines))
+            print(f"stderr: {len(lines)} lines" + "".join(f"\n  {l}" for l in distinct[:10]))
+            check(rc == 0, f"exit code {rc} after Alt+F4, expected 0; stderr:\n"
+                           f"{panel.stderr_text().strip()[-2000:]}")
+        except AssertionError:
+            h.save_artifacts(args, "fuzz", panel.env, panel)
+            raise
+
+
+if __name__ == "__main__":
+    h.run_test(main, h.parse_args(__doc__, extra=add_options))
