@@ -48,6 +48,10 @@ Port stand-in
       Bytes read together in one read() share a timestamp.
 
 The program
+    panel_with_port(binary, *tools) -> (panel, reader)   context manager: root and the tools
+                                   required, then Xvfb, a PortFifo and the program started with
+                                   it at /dev/parport0 in its own mount namespace
+    switch_port_on(panel, reader)  double-clicks pout and waits for the first bytes
     Panel(binary, xvfb, port=..., namespace=..., workdir=..., args=(), env=None)
         port: path of a FIFO to appear as /dev/parport0, or None for no /dev/parport0.
         namespace: True (default when port is given) runs the program in a private mount
@@ -842,3 +846,18 @@ def save_artifacts(args: argparse.Namespace, name: str, env: dict, panel: Option
                 f.write(panel.stderr_text())
         return path
     return None
+
+
+@contextlib.contextmanager
+def panel_with_port(binary: str, *tools: str):
+    """The usual set-up of a port test: yields (panel, reader) with the program running."""
+    require_tools("Xvfb", "xdotool", "xwininfo", "unshare", *tools)
+    require_root()
+    with tempfile.TemporaryDirectory(prefix="pio-e2e-") as tmp, PortFifo(tmp) as port, \
+            Xvfb() as x, Panel(binary, x, port=port.path) as panel:
+        yield panel, port.reader
+
+
+def switch_port_on(panel: "Panel", reader: "PortReader") -> None:
+    panel.double_click(*LAYOUT.switch("pout"))
+    check(reader.wait_count(5, 2.0), "pout on: no bytes")

@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
 """Alt+F4 while the running light runs ends the program within 500 ms, exit code 0, and the
 port output stops with it."""
-import tempfile
 import time
 
 import harness as h
@@ -10,16 +9,10 @@ L = h.LAYOUT
 
 
 def main(args):
-    h.require_tools("Xvfb", "xdotool", "xwininfo", "unshare")
-    h.require_root()
-    with tempfile.TemporaryDirectory(prefix="pio-e2e-") as tmp, \
-            h.PortFifo(tmp) as port, h.Xvfb() as x, \
-            h.Panel(args.binary, x, port=port.path) as panel:
-        r = port.reader
+    with h.panel_with_port(args.binary) as (panel, r):
         try:
             panel.wait_window()
-            panel.double_click(*L.switch("pout"))
-            h.check(r.wait_count(5, 2.0), "pout on: no bytes")
+            h.switch_port_on(panel, r)
             time.sleep(0.6)
             t = time.monotonic()
             panel.double_click(*L.switch("vl"))

@@ -16,7 +16,6 @@ repeats the same actions, not always the same interleaving with the program's ti
 import os
 import random
 import subprocess
-import tempfile
 import time
 
 import harness as h
@@ -189,10 +188,8 @@ def main(args):
     print(f"seed {seed}, duration {args.duration:.0f} s (replay: --seed {seed} "
           f"--duration {args.duration:g})", flush=True)
     rng = random.Random(seed)
-    with tempfile.TemporaryDirectory(prefix="pio-e2e-") as tmp, \
-            h.PortFifo(tmp) as port, h.Xvfb() as x, \
-            h.Panel(args.binary, x, port=port.path) as panel:
-        fz = Fuzzer(panel, port.reader, rng)
+    with h.panel_with_port(args.binary, "nsenter", "umount") as (panel, reader):
+        fz = Fuzzer(panel, reader, rng)
 
         def check(cond, message):
             if not cond:
@@ -234,7 +231,7 @@ def main(args):
                         panel.double_click(*L.switch("pout"))
                         check(h.wait_until(fz.port_active, 2.0),
                               "port output did not start after a double click on pout")
-                    before = port.reader.count()
+                    before = reader.count()
                     panel.remove_port()
                     fz.note("port", "/dev/parport0 removed")
                     port_gone = True
@@ -298,7 +295,7 @@ def main(args):
                   f"hints: at most {max_hints} at once")
             print(f"descriptors: {base_fds} at the start, {min(fd_seen)}..{max(fd_seen)} "
                   f"over {len(fd_seen)} samples, {final_fds} at the end")
-            print(f"port: {port.reader.count()} bytes while it was there")
+            print(f"port: {reader.count()} bytes while it was there")
             check(failure_box_seen, "the port failure was never reported")
             check(final_fds <= base_fds + 1,
                   f"{final_fds} descriptors at the end, {base_fds} at the start")

@@ -30,13 +30,7 @@ def settle_on(reader, value, after, what, timeout=2.0):
 
 
 def main(args):
-    h.require_tools("Xvfb", "xdotool", "xwininfo", "xwd", "unshare")
-    h.require_root()
-    import tempfile
-    with tempfile.TemporaryDirectory(prefix="pio-e2e-") as tmp, \
-            h.PortFifo(tmp) as port, h.Xvfb() as x, \
-            h.Panel(args.binary, x, port=port.path) as panel:
-        r = port.reader
+    with h.panel_with_port(args.binary, "xwd") as (panel, r):
         try:
             panel.wait_window()
             time.sleep(0.5)

@@ -2,7 +2,6 @@
 """The running light sweeps one channel to and fro: with port output on, the bytes run
 8,16,32,64,128,64,32,16,8,4,8,... one step about every 100 ms."""
 import statistics
-import tempfile
 import time
 
 import harness as h
@@ -23,16 +22,10 @@ def runs(events):
 
 
 def main(args):
-    h.require_tools("Xvfb", "xdotool", "xwininfo", "unshare")
-    h.require_root()
-    with tempfile.TemporaryDirectory(prefix="pio-e2e-") as tmp, \
-            h.PortFifo(tmp) as port, h.Xvfb() as x, \
-            h.Panel(args.binary, x, port=port.path) as panel:
-        r = port.reader
+    with h.panel_with_port(args.binary) as (panel, r):
         try:
             panel.wait_window()
-            panel.double_click(*L.switch("pout"))
-            h.check(r.wait_count(5, 2.0), "pout on: no bytes")
+            h.switch_port_on(panel, r)
             time.sleep(0.6)
             t_on = time.monotonic()
             panel.double_click(*L.switch("vl"))
