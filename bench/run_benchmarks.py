@@ -132,13 +132,12 @@ def machine_description() -> Dict[str, str]:
 # Port bytes, time-stamped by PortStamp
 
 
-class StampReader:
-    """Runs PortStamp on a FIFO; the same query methods as the harness's PortReader."""
+class StampReader(h.TimedBytes):
+    """Runs PortStamp on a FIFO; the same queries as the harness's PortReader."""
 
     def __init__(self, exe: str, path: str):
+        super().__init__()
         self.exe, self.path = exe, path
-        self._events: List[Tuple[float, int]] = []
-        self._cond = threading.Condition()
         self.proc: Optional[subprocess.Popen] = None
         self._thread: Optional[threading.Thread] = None
 
@@ -155,9 +154,7 @@ class StampReader:
     def _loop(self) -> None:
         for line in self.proc.stdout:
             t, b = line.split()
-            with self._cond:
-                self._events.append((float(t), int(b)))
-                self._cond.notify_all()
+            self._add(float(t), (int(b),))
 
     def __exit__(self, *exc) -> None:
         if self.proc:
@@ -168,39 +165,6 @@ class StampReader:
             h.kill_group(self.proc)
         if self._thread:
             self._thread.join(timeout=5)
-
-    def events(self) -> List[Tuple[float, int]]:
-        with self._cond:
-            return list(self._events)
-
-    def between(self, t0: float, t1: float) -> List[Tuple[float, int]]:
-        return [e for e in self.events() if t0 <= e[0] < t1]
-
-    def count(self) -> int:
-        with self._cond:
-            return len(self._events)
-
-    def quiet_since(self) -> Optional[float]:
-        with self._cond:
-            return self._events[-1][0] if self._events else None
-
-    def wait_count(self, n: int, timeout: float) -> bool:
-        with self._cond:
-            return self._cond.wait_for(lambda: len(self._events) >= n, timeout)
-
-    def wait_byte(self, value: int, timeout: float, after: float) -> Optional[float]:
-        deadline = time.monotonic() + timeout
-        with self._cond:
-            start = 0
-            while True:
-                for t, b in self._events[start:]:
-                    if b == value and t >= after:
-                        return t
-                start = len(self._events)
-                left = deadline - time.monotonic()
-                if left <= 0:
-                    return None
-                self._cond.wait(left)
 
 
 # ---------------------------------------------------------------------------------------------

@@ -19,8 +19,7 @@ void TForm::keyPress() { hints_.Cancel(); }
 void TForm::activeChanged(bool active) { hints_.ActiveChanged(active); }
 
 void TForm::paint(Canvas& canvas, const Rect& dirty) {
-    canvas.setClip(dirty);
-    canvas.fillRect(dirty, Color);
+    // No erase first: the background picture covers the whole window, opaque.
     for (const auto& component : Components()) {
         const auto* control = dynamic_cast<const TControl*>(component.get());
         if (!control || !control->Visible) continue;

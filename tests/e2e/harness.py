@@ -36,7 +36,7 @@ Port stand-in
                                    before any writer exists. A second, never-written write end
                                    is kept open so the reader never sees EOF between the
                                    program's open/write/close cycles (no busy loop).
-    PortReader                     records every byte with its arrival time (time.monotonic()).
+    PortReader(TimedBytes)         records every byte with its arrival time (time.monotonic()).
         .events()                  copy of [(t, byte), ...] so far
         .since(t)                  events with arrival time >= t
         .between(t0, t1)           events with t0 <= time < t1
@@ -52,6 +52,7 @@ The program
                                    required, then Xvfb, a PortFifo and the program started with
                                    it at /dev/parport0 in its own mount namespace
     switch_port_on(panel, reader)  double-clicks pout and waits for the first bytes
+    start_light(panel, reader) -> t  port output on, then the running light (switched at t)
     Panel(binary, xvfb, port=..., namespace=..., workdir=..., args=(), env=None)
         port: path of a FIFO to appear as /dev/parport0, or None for no /dev/parport0.
         namespace: True (default when port is given) runs the program in a private mount
@@ -341,57 +342,19 @@ class Xvfb:
 # Port stand-in
 
 
-class PortReader:
-    def __init__(self, path: str):
-        self.path = path
+class TimedBytes:
+    """Bytes with their arrival times, and the queries the tests and benchmarks ask of them.
+    A subclass's reading thread calls _add()."""
+
+    def __init__(self):
         self._events: List[Tuple[float, int]] = []
         self._lock = threading.Lock()
         self._cond = threading.Condition(self._lock)
-        self._fd = -1
-        self._keep = -1
-        self._wake_r, self._wake_w = -1, -1
-        self._thread: Optional[threading.Thread] = None
-        self.error: Optional[BaseException] = None
 
-    def start(self) -> "PortReader":
-        self._fd = os.open(self.path, os.O_RDONLY | os.O_NONBLOCK | os.O_CLOEXEC)
-        # A write end that is never written: without a writer a FIFO reads as EOF and select
-        # would report it readable all the time.
-        self._keep = os.open(self.path, os.O_WRONLY | os.O_NONBLOCK | os.O_CLOEXEC)
-        self._wake_r, self._wake_w = os.pipe2(os.O_CLOEXEC | os.O_NONBLOCK)
-        self._thread = threading.Thread(target=self._loop, name="port-reader", daemon=True)
-        self._thread.start()
-        return self
-
-    def _loop(self) -> None:
-        try:
-            while True:
-                ready, _, _ = select.select([self._fd, self._wake_r], [], [])
-                if self._fd in ready:
-                    try:
-                        data = os.read(self._fd, 65536)
-                    except BlockingIOError:
-                        data = b""
-                    if data:
-                        t = time.monotonic()
-                        with self._cond:
-                            self._events.extend((t, b) for b in data)
-                            self._cond.notify_all()
-                if self._wake_r in ready:
-                    return
-        except BaseException as e:  # noqa: BLE001 - reported through .error
-            self.error = e
-
-    def stop(self) -> None:
-        if self._thread is not None:
-            os.write(self._wake_w, b"x")
-            self._thread.join(timeout=5)
-            self._thread = None
-        for fd in (self._fd, self._keep, self._wake_r, self._wake_w):
-            if fd >= 0:
-                with contextlib.suppress(OSError):
-                    os.close(fd)
-        self._fd = self._keep = self._wake_r = self._wake_w = -1
+    def _add(self, t: float, data) -> None:
+        with self._cond:
+            self._events.extend((t, b) for b in data)
+            self._cond.notify_all()
 
     def events(self) -> List[Tuple[float, int]]:
         with self._lock:
@@ -436,6 +399,55 @@ class PortReader:
                 if left <= 0:
                     return None
                 self._cond.wait(left)
+
+
+class PortReader(TimedBytes):
+    def __init__(self, path: str):
+        super().__init__()
+        self.path = path
+        self._fd = -1
+        self._keep = -1
+        self._wake_r, self._wake_w = -1, -1
+        self._thread: Optional[threading.Thread] = None
+        self.error: Optional[BaseException] = None
+
+    def start(self) -> "PortReader":
+        self._fd = os.open(self.path, os.O_RDONLY | os.O_NONBLOCK | os.O_CLOEXEC)
+        # A write end that is never written: without a writer a FIFO reads as EOF and select
+        # would report it readable all the time.
+        self._keep = os.open(self.path, os.O_WRONLY | os.O_NONBLOCK | os.O_CLOEXEC)
+        self._wake_r, self._wake_w = os.pipe2(os.O_CLOEXEC | os.O_NONBLOCK)
+        self._thread = threading.Thread(target=self._loop, name="port-reader", daemon=True)
+        self._thread.start()
+        return self
+
+    def _loop(self) -> None:
+        try:
+            while True:
+                ready, _, _ = select.select([self._fd, self._wake_r], [], [])
+                if self._fd in ready:
+                    try:
+                        data = os.read(self._fd, 65536)
+                    except BlockingIOError:
+                        data = b""
+                    if data:
+                        self._add(time.monotonic(), data)
+                if self._wake_r in ready:
+                    return
+        except BaseException as e:  # noqa: BLE001 - reported through .error
+            self.error = e
+
+    def stop(self) -> None:
+        if self._thread is not None:
+            os.write(self._wake_w, b"x")
+            self._thread.join(timeout=5)
+            self._thread = None
+        for fd in (self._fd, self._keep, self._wake_r, self._wake_w):
+            if fd >= 0:
+                with contextlib.suppress(OSError):
+                    os.close(fd)
+        self._fd = self._keep = self._wake_r = self._wake_w = -1
+
 
 
 class PortFifo:
@@ -861,3 +873,13 @@ def panel_with_port(binary: str, *tools: str):
 def switch_port_on(panel: "Panel", reader: "PortReader") -> None:
     panel.double_click(*LAYOUT.switch("pout"))
     check(reader.wait_count(5, 2.0), "pout on: no bytes")
+
+
+def start_light(panel: "Panel", reader: "PortReader") -> float:
+    """Port output on, then the running light; returns the time the light was switched on."""
+    panel.wait_window()
+    switch_port_on(panel, reader)
+    time.sleep(0.6)
+    t = time.monotonic()
+    panel.double_click(*LAYOUT.switch("vl"))
+    return t

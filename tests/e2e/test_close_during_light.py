@@ -5,17 +5,12 @@ import time
 
 import harness as h
 
-L = h.LAYOUT
 
 
 def main(args):
     with h.panel_with_port(args.binary) as (panel, r):
         try:
-            panel.wait_window()
-            h.switch_port_on(panel, r)
-            time.sleep(0.6)
-            t = time.monotonic()
-            panel.double_click(*L.switch("vl"))
+            t = h.start_light(panel, r)
             # The light runs: its second step (16) has reached the port.
             h.check(r.wait_byte(16, 2.0, after=t) is not None, "the running light did not start")
             time.sleep(0.25)

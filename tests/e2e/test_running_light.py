@@ -6,7 +6,6 @@ import time
 
 import harness as h
 
-L = h.LAYOUT
 CYCLE = [8, 16, 32, 64, 128, 64, 32, 16, 8, 4]
 
 
@@ -24,11 +23,7 @@ def runs(events):
 def main(args):
     with h.panel_with_port(args.binary) as (panel, r):
         try:
-            panel.wait_window()
-            h.switch_port_on(panel, r)
-            time.sleep(0.6)
-            t_on = time.monotonic()
-            panel.double_click(*L.switch("vl"))
+            t_on = h.start_light(panel, r)
             h.check(r.wait_byte(8, 2.0, after=t_on) is not None,
                     "no byte 8 within 2 s after switching the running light on")
             time.sleep(2.6)  # more than two periods of 10 steps

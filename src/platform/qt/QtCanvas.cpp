@@ -19,12 +19,12 @@ void QtCanvas::fillRect(const Rect& r, std::uint32_t rgb) {
     painter_.fillRect(QRect(r.left, r.top, r.width, r.height), QColor(QRgb(rgb)));
 }
 
-void QtCanvas::drawText(const Rect& box, const std::string& utf8, const FontSpec& spec,
+void QtCanvas::drawText(const Rect& box, const std::string& utf8, const FontSpec& wanted,
                         std::uint32_t rgb, TextAlign align) {
-    QFont font(QString::fromStdString(spec.family));
-    font.setPixelSize(spec.pixelSize);
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
+    QFont font(QString::fromStdString(wanted.family));
+    font.setPixelSize(wanted.pixelSize);
+    font.setBold(wanted.bold);
+    font.setItalic(wanted.italic);
     painter_.setFont(font);
     painter_.setPen(QColor(QRgb(rgb)));
     int flags = Qt::AlignTop | Qt::TextSingleLine;
