@@ -7,6 +7,7 @@
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <csignal>
 #include <termios.h>
 #include <unistd.h>
 
@@ -166,6 +167,8 @@ TEST(PpdevDevice, RegularFileHoldsEachCyclesByteAndNoDescriptorLeaks) {
         ASSERT_EQ(pread(readFd, got, sizeof got, 0), 1) << "cycle " << i;
         ASSERT_EQ(got[0], PortByte(WordFor(i))) << "cycle " << i;
     }
+    EXPECT_EQ(OpenFdCount(), before + 1);  // the claim on the port, while output is on
+    writer.release();
     EXPECT_EQ(OpenFdCount(), before);
     close(readFd);
 }
@@ -290,3 +293,69 @@ TEST(PpdevDevice, DefaultPathIsTheFirstParallelPort) {
 }
 
 }  // namespace
+
+// A file to claim, and a way to make an empty file at a path.
+std::string NewPortFile(const TempDir& dir) {
+    const std::string path = dir / "parport0";
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd >= 0) close(fd);
+    return path;
+}
+
+TEST(PpdevDeviceHold, OnePanelHoldsThePortUntilItLetsGo) {
+    TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string path = NewPortFile(dir);
+    PpdevDevice first(path), second(path);
+    PortWriter firstWriter(first), secondWriter(second);
+    firstWriter.write(4);
+    firstWriter.write(4);  // holding it already is no refusal
+    std::string message;
+    EXPECT_EQ(CycleCode(secondWriter, 8, &message), kPortHeldByAnotherPanel);
+    EXPECT_EQ(message, "Der Port wird von einem anderen Panel benutzt");
+    EXPECT_EQ(CycleCode(firstWriter, 4), 0);
+    firstWriter.release();
+    EXPECT_EQ(CycleCode(secondWriter, 8), 0);
+    EXPECT_EQ(CycleCode(firstWriter, 4), kPortHeldByAnotherPanel);
+}
+
+TEST(PpdevDeviceHold, TheClaimEndsWithAProgramThatIsKilled) {
+    TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string path = NewPortFile(dir);
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        PpdevDevice device(path);
+        const char ok = device.hold() == 0 ? 'y' : 'n';
+        if (write(ready[1], &ok, 1) != 1) _exit(1);
+        for (;;) pause();  // holds the claim until killed
+    }
+    close(ready[1]);
+    char ok = 0;
+    ASSERT_EQ(read(ready[0], &ok, 1), 1);
+    close(ready[0]);
+    EXPECT_EQ(ok, 'y');
+    PpdevDevice device(path);
+    EXPECT_EQ(device.hold(), kPortHeldByAnotherPanel);
+    ASSERT_EQ(kill(child, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(device.hold(), 0);
+}
+
+TEST(PpdevDeviceHold, AReplacedNodeIsClaimedAfresh) {
+    TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string path = NewPortFile(dir);
+    PpdevDevice first(path), second(path);
+    ASSERT_EQ(first.hold(), 0);
+    // The node goes away and comes back (driver reloaded): the old claim guards nothing.
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    EXPECT_EQ(first.hold(), 2);
+    NewPortFile(dir);
+    EXPECT_EQ(second.hold(), 0);
+    EXPECT_EQ(first.hold(), kPortHeldByAnotherPanel);
+}

@@ -1,7 +1,9 @@
 // The running light and the load view: loops inside their handlers, nested in each other.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "support/PanelRig.h"
@@ -195,4 +197,60 @@ TEST_F(PatternTest, TickRunsExactlyWhileTheViewIsOn) {
             }
         });
     sim.runUntil(6000);
+}
+
+// Double clicks at machine speed, 1 ms apart, with port output on.
+class MachineSpeedLightTest : public PatternTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(MachineSpeedLightTest, NestingStaysBoundedAndTheSwitchEndsAsTheClicksImply) {
+    const int count = GetParam();
+    const std::int64_t end = 100 + count;
+    sim.at(5).doubleClick(At(form.pout));
+    for (int i = 0; i < count; ++i) sim.at(100 + i).doubleClick(At(form.vl));
+    int deepest = 0;
+    int deepestLight = 0;
+    bool onAfterClicks = false;
+    sim.setAfterEvent([&] {
+        deepest = std::max(deepest, sim.handlerDepth());
+        deepestLight = std::max(deepestLight, form.LightNesting());
+    });
+    sim.at(end + 1).call([&] { onAfterClicks = form.vl->Tag == 1; });
+    // An odd count leaves the light on: it must still sweep, and a last double click ends it.
+    SampleWord(Every100From(end + 5000, 10));
+    if (count % 2 == 1) sim.at(end + 6000).doubleClick(At(form.vl));
+    sim.runUntil(end + 8000);
+
+    EXPECT_EQ(onAfterClicks, count % 2 == 1);
+    EXPECT_LE(deepestLight, TForm1::kMaxLightNesting);
+    EXPECT_LE(deepest, 2 * TForm1::kMaxLightNesting + 4);  // a light's handler and its pump
+    if (count % 2 == 1) {
+        const auto words = Samples();
+        for (int w : words) EXPECT_EQ(w & (w - 1), 0) << "one lit channel, not " << w;
+        EXPECT_GT(std::set<int>(words.begin(), words.end()).size(), 3u) << "the light moves";
+    }
+    // Off: every loop has returned, channel 1 or 2 stays lit and the port keeps that byte.
+    EXPECT_EQ(form.LightNesting(), 0);
+    EXPECT_EQ(form.vl->Tag, 0);
+    EXPECT_EQ(form.vl->GetPicture(), form.ooff->GetPicture());
+    EXPECT_TRUE(outword == 1 || outword == 2) << outword;
+    EXPECT_EQ(rig.device.bytes().back(), outword << 2);
+    EXPECT_FALSE(sim.loopEnded());
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, MachineSpeedLightTest, ::testing::Values(3000, 3001, 40));
+
+TEST_F(PatternTest, LightsNestAsBeforeAtHumanSpeed) {
+    // On, off and on again quickly: the newest light runs inside the older ones, and only
+    // it steps the word.
+    sim.at(100).doubleClick(At(form.vl)).at(150).doubleClick(At(form.vl));
+    sim.at(200).doubleClick(At(form.vl));
+    int deepest = 0;
+    sim.setAfterEvent([&] { deepest = std::max(deepest, form.LightNesting()); });
+    SampleWord({299, 399, 499});
+    sim.at(550).doubleClick(At(form.vl));
+    sim.runUntil(1500);
+    EXPECT_EQ(deepest, 4);  // three lights, and the last double click inside the newest
+    EXPECT_EQ(Samples(), (std::vector<int>{2, 4, 8}));
+    EXPECT_EQ(form.vl->Tag, 0);
+    EXPECT_EQ(form.LightNesting(), 0);
 }

@@ -119,13 +119,14 @@ private:
     void ScriptPortChange() {
         static constexpr std::array<int, 4> kCodes = {2, 5, 1117, 21};
         const int code = kCodes[static_cast<std::size_t>(rng_.Below(4))];
-        const int what = rng_.Below(5);
+        const int what = rng_.Below(6);
         rig_.sim.call([this, code, what] {
             auto always = FakePortDevice::Times::Always;
             switch (what) {
                 case 0: rig_.device.failOpen(code, always); break;
                 case 1: rig_.device.failWrite(code, always); break;
                 case 2: rig_.device.failClose(code, always); break;
+                case 3: rig_.device.failHold(kPortHeldByAnotherPanel, always); break;
                 default: rig_.device.heal(); break;
             }
         });
@@ -151,6 +152,15 @@ private:
             Expect(f.tick->Enabled() == (f.peak->Tag == 1), "tick runs exactly while peak is on");
         Expect(rig_.sim.openBoxes() <= 1, "at most one report open");
         Expect(!rig_.device.isOpen(), "no port handle outlives a cycle");
+        // A failing port is never left unreported: a box is open (or about to open), or
+        // one opens at the first tick after the open one was closed.
+        const std::int64_t now = rig_.sim.tickCount();
+        if (f.pout->Tag != 0 && f.PortFailureUnreported() && !rig_.report.Busy()) {
+            if (unreportedSince_ < 0) unreportedSince_ = now;
+            Expect(now - unreportedSince_ <= 10, "a port failure without a box for over a tick");
+        } else {
+            unreportedSince_ = -1;
+        }
     }
 
     void Expect(bool ok, const char* what) {
@@ -168,6 +178,7 @@ private:
     long probes_ = 0;
     long lightLoops_ = 0;
     int failures_ = 0;
+    std::int64_t unreportedSince_ = -1;
 };
 
 }  // namespace

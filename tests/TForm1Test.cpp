@@ -170,3 +170,95 @@ TEST_F(TForm1Test, LedsAreRefreshedBeforeAFailingWrite) {
     EXPECT_EQ(sim.boxes()[0].openedAt, 10);
     EXPECT_TRUE(litWhenReported);
 }
+
+TEST_F(TForm1Test, AFailureWhileABoxIsOpenIsReportedOnceItCloses) {
+    rig.device.failOpen(2, FakePortDevice::Times::Always);
+    sim.answerBoxesAfter(1000);
+    sim.at(5).doubleClick(At(form.pout));  // box 1 from 10 to 1010
+    // The port comes back while the box is open, and goes away again.
+    sim.at(300).call([&] { rig.device.heal(); });
+    sim.at(600).call([&] { rig.device.failOpen(2, FakePortDevice::Times::Always); });
+    sim.runUntil(1005);
+    EXPECT_FALSE(rig.device.bytes().empty());  // it worked in between
+    EXPECT_EQ(sim.boxes().size(), 1u);
+    EXPECT_TRUE(form.PortFailureUnreported());
+    // The second failure was never shown: it is, at the first tick after the box closed.
+    sim.runUntil(3000);
+    ASSERT_EQ(sim.boxes().size(), 2u);
+    EXPECT_EQ(sim.boxes()[1].text, "Datei nicht gefunden.");
+    EXPECT_EQ(sim.boxes()[1].openedAt, 1010);
+    EXPECT_FALSE(form.PortFailureUnreported());
+    // And then no more for this episode.
+    sim.runUntil(6000);
+    EXPECT_EQ(sim.boxes().size(), 2u);
+    EXPECT_EQ(sim.maxOpenBoxes(), 1);
+}
+
+TEST_F(TForm1Test, AChangeOfCauseWhileABoxIsOpenIsReportedOnceItCloses) {
+    rig.device.failOpen(2, FakePortDevice::Times::Always);
+    sim.answerBoxesAfter(1000);
+    sim.at(5).doubleClick(At(form.pout));
+    sim.at(400).call([&] { rig.device.failOpen(1117, FakePortDevice::Times::Always); });
+    sim.runUntil(4000);
+    ASSERT_EQ(sim.boxes().size(), 2u);
+    EXPECT_EQ(sim.boxes()[0].text, "Datei nicht gefunden.");
+    EXPECT_EQ(sim.boxes()[1].text, "I/O-Fehler 1117.");
+    EXPECT_EQ(sim.boxes()[1].openedAt, 1010);
+}
+
+TEST_F(TForm1Test, AReportShownAfterThePortCameBackHoldsNothingBack) {
+    // The box opens after the failing tick; the port works again before that happens.
+    rig.device.failOpen(2, FakePortDevice::Times::Once);
+    sim.answerBoxesAfter(100);
+    sim.at(5).doubleClick(At(form.pout));
+    sim.runUntil(500);
+    ASSERT_EQ(sim.boxes().size(), 1u);
+    // The same failure later is a new episode and is reported.
+    sim.at(500).call([&] { rig.device.failOpen(2, FakePortDevice::Times::Always); });
+    sim.runUntil(1000);
+    EXPECT_EQ(sim.boxes().size(), 2u);
+}
+
+TEST(TwoPanelsTest, OnlyOnePanelDrivesThePortAndTheOtherTakesOverWhenItIsFree) {
+    auto port = std::make_shared<FakePortDevice::Port>();
+    auto first = std::make_unique<PanelRig>(port);
+    auto second = std::make_unique<PanelRig>(port);
+    auto at = [](const TControl* c) { return PanelRig::Centre(c); };
+    first->sim.at(5).doubleClick(at(first->form.pout));
+    second->sim.at(5).doubleClick(at(second->form.pout));
+    // Boxes are answered at once, so that neither panel's clock runs ahead of the other in
+    // a box's modal loop: both panels run side by side in 10 ms slices of their own clocks.
+    first->sim.answerBoxesAfter(1);
+    second->sim.answerBoxesAfter(1);
+    auto runBoth = [&](std::int64_t until) {
+        for (std::int64_t t = first->sim.tickCount(); t < until; t += 10) {
+            first->sim.runUntil(t + 10);
+            second->sim.runUntil(t + 10);
+        }
+    };
+    runBoth(1000);
+    EXPECT_EQ(first->device.bytes().size(), 100u);
+    EXPECT_TRUE(second->device.bytes().empty());
+    EXPECT_EQ(first->sim.boxes().size(), 0u);
+    ASSERT_EQ(second->sim.boxes().size(), 1u);  // one report for the whole episode
+    EXPECT_EQ(second->sim.boxes()[0].text, "Der Port wird von einem anderen Panel benutzt.");
+
+    // The first panel switches port output off: the second takes the port at its next tick.
+    first->sim.at(1000).doubleClick(at(first->form.pout));
+    runBoth(1010);
+    const auto firstBytes = first->device.bytes().size();
+    EXPECT_EQ(second->device.bytes().size(), 1u);
+    // Port output on again in the first: now it is the one refused, with one report.
+    first->sim.at(1100).doubleClick(at(first->form.pout));
+    runBoth(1500);
+    EXPECT_EQ(first->device.bytes().size(), firstBytes);
+    ASSERT_EQ(first->sim.boxes().size(), 1u);
+    EXPECT_EQ(first->sim.boxes()[0].text, "Der Port wird von einem anderen Panel benutzt.");
+    EXPECT_EQ(second->device.bytes().size(), 50u);
+
+    // The second panel ends without switching port output off; the system frees its
+    // claim, and the first panel drives the port from its next tick on.
+    second.reset();
+    first->sim.runUntil(first->sim.tickCount() + 10);
+    EXPECT_EQ(first->device.bytes().size(), firstBytes + 1);
+}

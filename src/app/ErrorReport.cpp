@@ -26,9 +26,11 @@ void ErrorReport::Report(std::exception_ptr error) {
     }
     busy_ = true;
     const std::string text = MessageOf(error) + ".";
-    platform_.post([this, text] {
+    platform_.post([this, error, text] {
         if (cancelMode_) cancelMode_();
+        for (const auto& fn : beforeBox_) fn(error);
         platform_.messageBox(text, title_, MessageIcon::Stop);
         busy_ = false;
+        for (const auto& fn : afterBox_) fn();
     });
 }

@@ -3,6 +3,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
 
 class Platform;
 
@@ -18,6 +19,11 @@ public:
     void Install();
     // `cancelMode` runs before a box opens, so no control keeps the pointer captured.
     void SetCancelMode(std::function<void()> cancelMode) { cancelMode_ = std::move(cancelMode); }
+    // Run just before a box opens, with the error it shows: from then on the user has seen
+    // it. An error dropped because another box was open has not been seen.
+    void OnBeforeBox(std::function<void(std::exception_ptr)> fn) { beforeBox_.push_back(std::move(fn)); }
+    // Run once the box has been closed.
+    void OnAfterBox(std::function<void()> fn) { afterBox_.push_back(std::move(fn)); }
 
     void Report(std::exception_ptr error);
     bool Busy() const { return busy_; }
@@ -29,6 +35,8 @@ private:
     Platform& platform_;
     std::string title_;
     std::function<void()> cancelMode_;
+    std::vector<std::function<void(std::exception_ptr)>> beforeBox_;
+    std::vector<std::function<void()>> afterBox_;
     bool busy_ = false;  // a report is waiting to open or is open
     int dropped_ = 0;
 };

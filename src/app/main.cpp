@@ -10,12 +10,11 @@
 
 #include "Artwork.h"
 #include "app/ApplicationTitle.h"
-#include "app/ErrorReport.h"
+#include "app/PanelSession.h"
 #include "app/StartupFailure.h"
 #include "output/Exception.h"
-#include "output/PortWriter.h"
 #include "output/PpdevDevice.h"
-#include "panel/TForm1.h"
+#include "panel/PanelPlacement.h"
 #include "platform/qt/PanelWidget.h"
 #include "platform/qt/QtCanvas.h"
 #include "platform/qt/QtPlatform.h"
@@ -99,23 +98,21 @@ int main(int argc, char** argv) {
 
     try {
         QtPlatform platform;
-        ErrorReport report(platform, title);
-        report.Install();
         PpdevDevice device("/dev/parport0");  // stands for LPT1
-        PortWriter writer(device);
-        TForm1 form(platform, writer);
-        PanelWidget& window = platform.CreateWindow(form.Bounds, QString::fromStdString(title));
+        PanelSession session(platform, device, title);
+        Rect bounds = session.Form().Bounds;
+        // The panel's own place, unless that would leave part of it off a small screen.
+        const Point at = PanelPlacement(bounds, platform.screenRect());
+        bounds.left = at.x;
+        bounds.top = at.y;
+        PanelWidget& window = platform.CreateWindow(bounds, QString::fromStdString(title));
         window.setWindowIcon(ProgramIcon());
         QApplication::setWindowIcon(window.windowIcon());
-        platform.setWindowSink(&form);
-        report.SetCancelMode([&form] { form.CancelMode(); });
-        // An error here is reported like any handler's; the window still opens.
-        platform.dispatch([&form] { form.FormCreate(&form); });
+        session.Start();
         window.show();
         g_starting = false;
         platform.run();
         window.hide();
-        platform.setWindowSink(nullptr);
         return 0;
     } catch (const Exception& e) {
         StartupFailed(e.kind(), e.what());

@@ -1,5 +1,7 @@
 #include "output/EInOutError.h"
 
+#include "output/PortDevice.h"
+
 std::string IoErrorMessage(int code) {
     switch (code) {
         case 2:
@@ -10,6 +12,8 @@ std::string IoErrorMessage(int code) {
             return "Zu viele Dateien geöffnet";
         case 5:
             return "Dateizugriff verweigert";
+        case kPortHeldByAnotherPanel:
+            return "Der Port wird von einem anderen Panel benutzt";
         case 100:
             return "Lesen nach Dateiende (EOF)";
         case 101:

@@ -14,6 +14,8 @@ constexpr int kShortWrite = 101;
 PortWriter::PortWriter(PortDevice& device) : device_(device) {}
 
 void PortWriter::write(std::int32_t word) {
+    if (const int code = device_.hold(); code != 0) throw EInOutError(code);
+
     // Nothing was opened when open fails, so there is nothing to close.
     if (const int code = device_.open(); code != 0) throw EInOutError(code);
 
@@ -29,3 +31,5 @@ void PortWriter::write(std::int32_t word) {
 
     if (const int closeCode = device_.close(); closeCode != 0) throw EInOutError(closeCode);
 }
+
+void PortWriter::release() { device_.letGo(); }

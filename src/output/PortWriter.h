@@ -13,8 +13,11 @@ class PortWriter final {
 public:
     explicit PortWriter(PortDevice& device);
 
-    // Throws EInOutError with the code of the first step that failed.
+    // Claims the port for this program (PortDevice::hold), then runs the cycle. Throws
+    // EInOutError with the code of the first step that failed.
     void write(std::int32_t word);
+    // Gives the claim up, so another panel may drive the port; the port keeps its byte.
+    void release();
 
 private:
     PortDevice& device_;

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <linux/parport.h>
 #include <linux/ppdev.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,6 +36,32 @@ PpdevDevice::PpdevDevice(std::string path) : path_(std::move(path)) {}
 PpdevDevice::~PpdevDevice() {
     close();
 }
+
+int PpdevDevice::hold() {
+    if (lock_.valid()) {
+        // A node that was replaced (driver reloaded, a new device node) is a new inode, and a
+        // lock on the old one guards nothing: take the new one.
+        struct stat held {}, now {};
+        if (::fstat(lock_.get(), &held) == 0 && ::stat(path_.c_str(), &now) == 0 &&
+            held.st_dev == now.st_dev && held.st_ino == now.st_ino) {
+            return 0;
+        }
+        lock_.release_and_close();
+    }
+    // Read-only and non-blocking: the lock needs no write access, and opening a FIFO rig
+    // must not wait for a writer.
+    const int fd = RetryOnEintr(
+        [&] { return ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK); });
+    if (fd < 0) return IoErrorCodeFromErrno(errno);
+    UniqueFd handle(fd);
+    if (RetryOnEintr([&] { return ::flock(handle.get(), LOCK_EX | LOCK_NB); }) != 0) {
+        return errno == EWOULDBLOCK ? kPortHeldByAnotherPanel : IoErrorCodeFromErrno(errno);
+    }
+    lock_ = std::move(handle);
+    return 0;
+}
+
+void PpdevDevice::letGo() { lock_.release_and_close(); }
 
 int PpdevDevice::open() {
     close();  // a previous cycle that never closed must not leak its descriptor

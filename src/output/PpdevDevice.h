@@ -19,6 +19,12 @@
 // port (the lp printer driver during a print job), and a node that cannot take the byte
 // right away (a full FIFO with nobody reading) blocks in write.
 //
+// hold() takes an advisory lock (flock) on the node through a descriptor of its own that stays
+// open while port output is on. The kernel drops it when the descriptor closes, which it does
+// when the program ends however it ends, so a crash never leaves the port locked. ppdev's own
+// claim is no help here: it lasts only for one cycle, and a second panel would take its turn
+// in between.
+//
 // The node is opened read/write, so a FIFO always has a reader (this descriptor) and writing
 // to it cannot raise SIGPIPE; EPIPE from other devices is reported as an I/O error like any
 // other errno.
@@ -30,6 +36,8 @@ public:
     PpdevDevice(const PpdevDevice&) = delete;
     PpdevDevice& operator=(const PpdevDevice&) = delete;
 
+    int hold() override;
+    void letGo() override;
     int open() override;
     int write(std::uint8_t byte, int& written) override;
     int close() override;
@@ -39,6 +47,7 @@ public:
 private:
     std::string path_;
     UniqueFd fd_;
+    UniqueFd lock_;  // holds the flock while port output is on
     // True while we hold the ppdev claim; false for a plain write(2) device.
     bool claimed_ = false;
 };

@@ -41,7 +41,12 @@ void TForm1::v5DblClick(TComponent*) {
 void TForm1::poutDblClick(TComponent*) {
     Toggle(pout);
     WirePicture(pout, pout->Tag == 1 ? oon : ooff);
-    if (pout->Tag != 1) reportedPortCode_ = 0;  // a new episode starts with the next switch-on
+    if (pout->Tag != 1) {
+        // A new episode starts with the next switch-on, and another panel may have the port.
+        reportedPortCode_ = 0;
+        failingCode_ = 0;
+        port_.release();
+    }
 }
 
 void TForm1::setterTimer(TComponent*) {
@@ -62,19 +67,40 @@ void TForm1::WritePort() {
     try {
         port_.write(outword);
         reportedPortCode_ = 0;
+        failingCode_ = 0;
     } catch (const EInOutError& e) {
         // Every tick still tries the whole cycle; only the report is held back, so the
         // user sees one box per failure and the port follows the word again by itself.
+        // Until its box has really been shown (one may be open already), the failure goes
+        // on to the error report on every tick.
+        failingCode_ = e.code();
         if (e.code() == reportedPortCode_) return;
-        reportedPortCode_ = e.code();
         throw;
     }
+}
+
+void TForm1::PortFailureShown(int code) {
+    // A report shown after the episode has ended (the port came back before the box
+    // opened) must not hold back the next failure with the same code.
+    if (code == failingCode_) reportedPortCode_ = code;
 }
 
 void TForm1::vlDblClick(TComponent*) {
     Toggle(vl);
     WirePicture(vl, vl->Tag == 1 ? oon : ooff);
     outword = 1;
+    // Input at machine speed would nest lights without bound until the stack ran out. Past
+    // the bound the switch, the word and the step still change here, and the lights that
+    // already wait below carry on: each of them tests the switch after its wait.
+    if (lightNesting_ >= kMaxLightNesting) {
+        RiderStep();
+        return;
+    }
+    struct Nesting {
+        int& depth;
+        explicit Nesting(int& d) : depth(++d) {}
+        ~Nesting() { --depth; }
+    } nesting(lightNesting_);
     // A second double click, handled inside one of the waits, ends the loop; so does a
     // request to end the program, which would otherwise wait for the light to be stopped.
     do {

@@ -36,6 +36,19 @@ public:
     void peakDblClick(TComponent* sender);
     void tickTimer(TComponent* sender);
 
+    // The error report is about to show the port failure with this code: from now on this
+    // failure counts as reported, and it is not reported again in this episode.
+    void PortFailureShown(int code);
+    // The code of the failure the last cycle ended with (0: it worked, or no cycle ran since
+    // port output was switched on) and whether the user has been shown it yet.
+    int PortFailure() const { return failingCode_; }
+    bool PortFailureUnreported() const { return failingCode_ != 0 && failingCode_ != reportedPortCode_; }
+
+    // How deeply running lights may nest: each double click on `vl` that comes while an
+    // earlier light still waits runs inside it, a level or two at human speed.
+    static constexpr int kMaxLightNesting = 32;
+    int LightNesting() const { return lightNesting_; }
+
     static constexpr const char* kCredit = "PIO Out \xC2\xB7 6 Kan\xC3\xA4le an LPT1";
 
 private:
@@ -44,7 +57,9 @@ private:
     void WritePort();
 
     PortWriter& port_;
-    // Code of the port failure already reported in this episode (0: none). The same
+    // Code of the port failure the user has been shown in this episode (0: none). The same
     // failure is not reported again until a cycle succeeds or port output is switched off.
     int reportedPortCode_ = 0;
+    int failingCode_ = 0;
+    int lightNesting_ = 0;
 };

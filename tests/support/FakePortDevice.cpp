@@ -7,6 +7,17 @@ bool FakePortDevice::fire(Fault& fault, int& value) {
     return true;
 }
 
+int FakePortDevice::hold() {
+    if (int code = 0; fire(holdFault_, code)) return code;
+    if (port_->holder != nullptr && port_->holder != this) return kPortHeldByAnotherPanel;
+    port_->holder = this;
+    return 0;
+}
+
+void FakePortDevice::letGo() {
+    if (port_->holder == this) port_->holder = nullptr;
+}
+
 int FakePortDevice::open() {
     calls_.emplace_back("open");
     if (int code = 0; fire(openFault_, code)) return code;
@@ -56,11 +67,16 @@ void FakePortDevice::failClose(int code, Times times) {
     closeFault_ = Fault{true, code, times};
 }
 
+void FakePortDevice::failHold(int code, Times times) {
+    holdFault_ = Fault{true, code, times};
+}
+
 void FakePortDevice::heal() {
     openFault_ = Fault{};
     writeFault_ = Fault{};
     shortWrite_ = Fault{};
     closeFault_ = Fault{};
+    holdFault_ = Fault{};
 }
 
 void FakePortDevice::clearRecord() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,18 @@ public:
     // Returned by write and close when no handle is open (a contract breach by the caller).
     static constexpr int kNotOpen = 103;
 
+    // One port that several fakes (several panels) share: at most one of them holds it.
+    struct Port {
+        const FakePortDevice* holder = nullptr;
+    };
+
+    FakePortDevice() = default;
+    explicit FakePortDevice(std::shared_ptr<Port> port) : port_(std::move(port)) {}
+    ~FakePortDevice() override { letGo(); }  // the system frees the claim of a program that ends
+
+    // hold/letGo are not recorded in calls(), which lists the cycle's steps only.
+    int hold() override;
+    void letGo() override;
     int open() override;
     int write(std::uint8_t byte, int& written) override;
     int close() override;
@@ -29,6 +42,7 @@ public:
     // With count 0 `written` is left as the caller set it.
     void shortWrite(int count, Times times = Times::Once);
     void failClose(int code, Times times = Times::Once);
+    void failHold(int code, Times times = Times::Once);
     // Drops all injected faults.
     void heal();
     // Forgets what was recorded (bytes, calls, counters); faults and the handle stay.
@@ -39,6 +53,7 @@ public:
     int opens() const { return opens_; }    // successful opens
     int closes() const { return closes_; }  // close calls on an open handle
     bool isOpen() const { return open_; }
+    bool holds() const { return port_->holder == this; }
 
 private:
     struct Fault {
@@ -53,6 +68,8 @@ private:
     Fault writeFault_;
     Fault shortWrite_;
     Fault closeFault_;
+    Fault holdFault_;
+    std::shared_ptr<Port> port_ = std::make_shared<Port>();
 
     std::vector<std::uint8_t> bytes_;
     std::vector<std::string> calls_;

@@ -2,10 +2,8 @@
 
 #include <memory>
 
-#include "app/ErrorReport.h"
+#include "app/PanelSession.h"
 #include "output/OutputWord.h"
-#include "output/PortWriter.h"
-#include "panel/TForm1.h"
 #include "support/FakePortDevice.h"
 #include "support/SimPlatform.h"
 
@@ -14,20 +12,18 @@
 struct PanelRig {
     SimPlatform sim;
     FakePortDevice device;
-    PortWriter writer{device};
-    ErrorReport report{sim, "pio-out"};
-    TForm1 form{sim, writer};
+    PanelSession session{sim, device, "pio-out"};
+    TForm1& form = session.Form();
+    ErrorReport& report = session.Report();
 
-    PanelRig() {
+    // `port`: shared with another rig's device, for two panels on one port.
+    explicit PanelRig(std::shared_ptr<FakePortDevice::Port> port = nullptr)
+        : device(port ? std::move(port) : std::make_shared<FakePortDevice::Port>()) {
         outword = 77;  // whatever an earlier test left: the creation handler resets it
         riderUp = false;
         minTime = 1;
-        report.Install();
-        report.SetCancelMode([this] { form.CancelMode(); });
-        sim.setWindowSink(&form);
-        sim.dispatch([this] { form.FormCreate(&form); });
+        session.Start();
     }
-    ~PanelRig() { sim.setWindowSink(nullptr); }
 
     // Middle of a control, where a user would point.
     static Point Centre(const TControl* c) {

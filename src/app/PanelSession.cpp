@@ -1,0 +1,28 @@
+#include "app/PanelSession.h"
+
+#include "output/EInOutError.h"
+#include "platform/Platform.h"
+
+PanelSession::PanelSession(Platform& platform, PortDevice& device, std::string title)
+    : platform_(platform),
+      writer_(device),
+      report_(platform, std::move(title)),
+      form_(platform, writer_) {
+    report_.Install();
+    report_.SetCancelMode([this] { form_.CancelMode(); });
+    report_.OnBeforeBox([this](std::exception_ptr error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const EInOutError& e) {
+            form_.PortFailureShown(e.code());
+        } catch (...) {
+        }
+    });
+}
+
+PanelSession::~PanelSession() { platform_.setWindowSink(nullptr); }
+
+void PanelSession::Start() {
+    platform_.setWindowSink(&form_);
+    platform_.dispatch([this] { form_.FormCreate(&form_); });
+}

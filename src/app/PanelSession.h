@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "app/ErrorReport.h"
+#include "output/PortWriter.h"
+#include "panel/TForm1.h"
+
+class Platform;
+class PortDevice;
+
+// A running panel, wired the same way on every platform: the panel form, the port writer
+// over the platform's port device, and the error report with what it must tell the form.
+class PanelSession final {
+public:
+    PanelSession(Platform& platform, PortDevice& device, std::string title);
+    ~PanelSession();
+    PanelSession(const PanelSession&) = delete;
+    PanelSession& operator=(const PanelSession&) = delete;
+
+    TForm1& Form() { return form_; }
+    ErrorReport& Report() { return report_; }
+
+    // Hands the platform's window input to the form and runs the creation handler; an error
+    // there is reported like any handler's and the panel still opens.
+    void Start();
+
+private:
+    Platform& platform_;
+    PortWriter writer_;
+    ErrorReport report_;
+    TForm1 form_;
+};
