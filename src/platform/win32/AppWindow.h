@@ -1,0 +1,32 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class Win32Platform;
+
+// The application's own window: zero by zero pixels, never seen itself, it carries the one
+// taskbar button with the title and the icon and owns the panel. Minimising it from the
+// taskbar hides the panel with it (Windows hides owned windows with their owner), restoring
+// brings the panel back and active, and its Close entry asks the program to end.
+class AppWindow final {
+public:
+    AppWindow(Win32Platform& platform, HINSTANCE instance, const std::wstring& title);
+    ~AppWindow();
+    AppWindow(const AppWindow&) = delete;
+    AppWindow& operator=(const AppWindow&) = delete;
+
+    HWND Handle() const { return hwnd_; }
+    // The window activation is handed on to (the panel).
+    void SetMainWindow(HWND main) { main_ = main; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+
+    Win32Platform& platform_;
+    HWND hwnd_ = nullptr;
+    HWND main_ = nullptr;
+    HICON smallIcon_ = nullptr;
+};
