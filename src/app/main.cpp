@@ -4,14 +4,19 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QPixmap>
+#include <malloc.h>
+
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
 #include "Artwork.h"
 #include "app/ApplicationTitle.h"
+#include "app/DescriptorReserve.h"
 #include "app/PanelSession.h"
+#include "app/ResourceProbe.h"
 #include "app/StartupFailure.h"
+#include "app/StartupResources.h"
 #include "output/Exception.h"
 #include "output/PpdevDevice.h"
 #include "panel/PanelPlacement.h"
@@ -24,6 +29,17 @@ namespace {
 std::string g_programPath = "pio-out";
 bool g_starting = true;
 QtMessageHandler g_qtHandler = nullptr;
+
+// Descriptors kept back for drawing an error box when the program has run out of them (see
+// DescriptorReserve). Under Xvfb with the limit at the count in use, a box's first showing
+// opened the font files fontconfig picks and the icon theme's index and cache one after the
+// other, and kept the cache open: with none to spare its text came out as empty squares, with
+// one it was drawn, with two the port went on as well. 8 leaves room for a desktop's theme and
+// input method. 4 stay free whenever it is taken back: the port cycle opens the port every
+// tick, and hold() may have to open the node anew.
+constexpr int kReservedDescriptors = 8;
+constexpr int kDescriptorsLeftFree = 4;
+DescriptorReserve* g_reserve = nullptr;
 
 std::string ProgramPath(const char* argv0) {
     char buf[4096];
@@ -38,6 +54,7 @@ std::string ProgramPath(const char* argv0) {
     const std::string text = StartupFailureText(kind, g_programPath, 0, message);
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
+    if (g_reserve) g_reserve->Release();  // the box may need the descriptors to be drawn
     if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
         QMessageBox box(QMessageBox::Critical, kStartupFailureCaption,
                         QString::fromStdString(text), QMessageBox::Ok);
@@ -52,9 +69,15 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
     if (type == QtFatalMsg && g_starting) {
         // Qt's own text advises reinstalling; the report below says what is wrong. Its
         // warnings before this (which display could not be reached) have been printed.
-        g_starting = false;  // no box: there is no display to show it on
-        const std::string text =
-            StartupFailureText("EOSError", g_programPath, 0, "Keine Verbindung zur Anzeige");
+        // It is also where Qt ends up when it could not open a file or map a library for lack
+        // of descriptors or memory; the display is then fine, and saying so would send the
+        // user looking in the wrong place. The probes run at once, in the state Qt saw.
+        g_starting = false;  // no box: there is no display to show it on, or no resources
+        const StartupResources::Shortage cause = ResourceProbe::AfterFailure();
+        const bool shortage = cause != StartupResources::Shortage::None;
+        const std::string text = StartupFailureText(
+            shortage ? StartupResources::Kind(cause) : "EOSError", g_programPath, 0,
+            shortage ? StartupResources::Message(cause) : "Keine Verbindung zur Anzeige");
         std::fprintf(stderr, "%s\n", text.c_str());
         ::_exit(1);
     }
@@ -66,15 +89,18 @@ void OnEndSignal(int) { ::_exit(0); }
 
 QIcon ProgramIcon() {
     const artwork::Icon icon = artwork::icon();
-    QImage image(icon.width, icon.height, QImage::Format_ARGB32);
-    for (int y = 0; y < icon.height; ++y)
-        for (int x = 0; x < icon.width; ++x)
-            image.setPixel(x, y, icon.argb[static_cast<std::size_t>(y * icon.width + x)]);
     QIcon result;
-    for (int scale : {1, 2, 3})
-        result.addPixmap(QPixmap::fromImage(
-            image.scaled(icon.width * scale, icon.height * scale, Qt::IgnoreAspectRatio,
-                         Qt::FastTransformation)));
+    // Enlarged here, each pixel a block: QImage::scaled hands large images to Qt's thread
+    // pool and waits for it, forever when no thread could be started (short of memory).
+    for (int scale : {1, 2, 3}) {
+        QImage image(icon.width * scale, icon.height * scale, QImage::Format_ARGB32);
+        if (image.isNull()) continue;  // no memory for this size: the others still do
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(
+                    x, y, icon.argb[static_cast<std::size_t>(y / scale * icon.width + x / scale)]);
+        result.addPixmap(QPixmap::fromImage(image));
+    }
     return result;
 }
 
@@ -88,6 +114,27 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, OnEndSignal);
     g_qtHandler = qInstallMessageHandler(OnQtMessage);
 
+    // One malloc arena for all threads. glibc would give every thread that allocates an arena
+    // of its own, each reserving 64 MB of address space: under an address-space limit one of
+    // them can take the room a thread stack needed, so a start with more memory could fail
+    // where one with less worked. The panel's work is all on the main thread anyway.
+    ::mallopt(M_ARENA_MAX, 1);
+
+    // Short of descriptors or memory, Qt's start fails in ways that name no cause, or none at
+    // all; check before it starts. No box: connecting to the display is what could not work.
+    if (const auto cause = ResourceProbe::BeforeStart(); cause != StartupResources::Shortage::None)
+        StartupFailed(StartupResources::Kind(cause), StartupResources::Message(cause));
+
+    DescriptorReserve reserve(kReservedDescriptors, kDescriptorsLeftFree);
+    reserve.Fill();  // before Qt opens anything: the lowest numbers, below any later limit
+    g_reserve = &reserve;
+    // Qt's X11 backing store would take its shared memory from the X server, which hands it
+    // over as a descriptor inside a reply. Out of descriptors, that reply arrives without it
+    // and libxcb shuts the connection down: the program then waits for replies forever and
+    // neither draws nor closes. A new window (an error box, a hint) is exactly when that
+    // happens. Plain image transfers need no descriptor and a 340x200 panel is cheap to send.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
         Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication app(argc, argv);
@@ -100,6 +147,9 @@ int main(int argc, char** argv) {
         QtPlatform platform;
         PpdevDevice device("/dev/parport0");  // stands for LPT1
         PanelSession session(platform, device, title);
+        // The box is shown with the reserve given up, and it is taken back afterwards.
+        session.Report().OnBeforeBox([&reserve](std::exception_ptr) { reserve.Release(); });
+        session.Report().OnAfterBox([&reserve] { reserve.Fill(); });
         Rect bounds = session.Form().Bounds;
         // The panel's own place, unless that would leave part of it off a small screen.
         const Point at = PanelPlacement(bounds, platform.screenRect());

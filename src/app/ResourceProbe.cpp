@@ -1,0 +1,110 @@
+#include "app/ResourceProbe.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+using Shortage = StartupResources::Shortage;
+
+std::int64_t SoftLimit(int resource) {
+    rlimit limit{};
+    if (::getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return -1;
+    return static_cast<std::int64_t>(limit.rlim_cur);
+}
+
+// Descriptors open below `limit` (all of them for -1). Listing /proc takes a descriptor of its
+// own, which is not counted; without one to spare, every number counts as taken.
+std::int64_t DescriptorsInUse(std::int64_t limit) {
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (!dir) return limit >= 0 ? limit : 0;
+    const int own = ::dirfd(dir);
+    std::int64_t count = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0' || fd == own) continue;
+        if (limit < 0 || fd < limit) ++count;
+    }
+    ::closedir(dir);
+    return count;
+}
+
+std::int64_t AddressSpaceInUse() {
+    std::FILE* f = std::fopen("/proc/self/statm", "re");
+    if (!f) return 0;
+    unsigned long long pages = 0;
+    const int n = std::fscanf(f, "%llu", &pages);
+    std::fclose(f);
+    return n == 1 ? static_cast<std::int64_t>(pages) * ::sysconf(_SC_PAGESIZE) : 0;
+}
+
+std::int64_t ThreadStack() {
+    pthread_attr_t attr;
+    std::size_t size = 0;
+    if (::pthread_getattr_default_np(&attr) == 0) {
+        ::pthread_attr_getstacksize(&attr, &size);
+        ::pthread_attr_destroy(&attr);
+    }
+    return size > 0 ? static_cast<std::int64_t>(size) : std::int64_t{8} << 20;
+}
+
+void* Nothing(void*) { return nullptr; }
+
+}  // namespace
+
+StartupResources::Figures ResourceProbe::Measure() {
+    StartupResources::Figures f;
+    f.descriptorLimit = SoftLimit(RLIMIT_NOFILE);
+    f.descriptorsInUse = DescriptorsInUse(f.descriptorLimit);
+    f.addressSpaceLimit = SoftLimit(RLIMIT_AS);
+    f.addressSpaceInUse = AddressSpaceInUse();
+    f.threadStack = ThreadStack();
+    return f;
+}
+
+Shortage ResourceProbe::BeforeStart() {
+    const StartupResources::Figures figures = Measure();
+    if (const Shortage s = StartupResources::Check(figures); s != Shortage::None) return s;
+    const auto need = StartupResources::AddressSpaceNeeded(figures.threadStack);
+    if (!CanMap(static_cast<std::size_t>(need)) || !CanStartThread()) return Shortage::Memory;
+    return Shortage::None;
+}
+
+Shortage ResourceProbe::AfterFailure() {
+    // 16 MB: two thread stacks and a library - less than any start-up step that could fail.
+    return StartupResources::FromProbes(!CanOpenFile(), !CanMap(std::size_t{16} << 20));
+}
+
+bool ResourceProbe::CanMap(std::size_t bytes) {
+    // Inaccessible and unbacked, yet counted against RLIMIT_AS like any mapping.
+    void* p = ::mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (p == MAP_FAILED) return false;
+    ::munmap(p, bytes);
+    return true;
+}
+
+bool ResourceProbe::CanStartThread() {
+    // pthread rather than std::thread: no exception to catch, and the same call Qt makes.
+    pthread_t thread;
+    if (::pthread_create(&thread, nullptr, Nothing, nullptr) != 0) return false;
+    ::pthread_join(thread, nullptr);
+    return true;
+}
+
+bool ResourceProbe::CanOpenFile() {
+    const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return true;
+    }
+    return errno != EMFILE && errno != ENFILE;
+}

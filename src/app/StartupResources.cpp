@@ -1,0 +1,44 @@
+#include "app/StartupResources.h"
+
+#include <algorithm>
+
+std::int64_t StartupResources::AddressSpaceNeeded(std::int64_t threadStack) {
+    return kLibrariesAndHeap + kThreads * std::max<std::int64_t>(threadStack, 0);
+}
+
+StartupResources::Shortage StartupResources::Check(const Figures& figures) {
+    if (figures.descriptorLimit >= 0 &&
+        figures.descriptorLimit - figures.descriptorsInUse < kDescriptorsNeeded) {
+        return Shortage::FileHandles;
+    }
+    if (figures.addressSpaceLimit >= 0 &&
+        figures.addressSpaceLimit - figures.addressSpaceInUse <
+            AddressSpaceNeeded(figures.threadStack)) {
+        return Shortage::Memory;
+    }
+    return Shortage::None;
+}
+
+StartupResources::Shortage StartupResources::FromProbes(bool outOfDescriptors, bool outOfMemory) {
+    if (outOfDescriptors) return Shortage::FileHandles;
+    if (outOfMemory) return Shortage::Memory;
+    return Shortage::None;
+}
+
+const char* StartupResources::Kind(Shortage shortage) {
+    switch (shortage) {
+        case Shortage::FileHandles: return "EInOutError";
+        case Shortage::Memory: return "EOutOfMemory";
+        case Shortage::None: break;
+    }
+    return nullptr;
+}
+
+const char* StartupResources::Message(Shortage shortage) {
+    switch (shortage) {
+        case Shortage::FileHandles: return "Zu viele Dateien geöffnet";
+        case Shortage::Memory: return "Zu wenig Arbeitsspeicher";
+        case Shortage::None: break;
+    }
+    return nullptr;
+}
