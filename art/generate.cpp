@@ -1,6 +1,8 @@
 // pio-artgen OUTDIR: draws the panel pictures and writes them into OUTDIR as ArtData.cpp,
-// plus the icon as pio-out-32.png, pio-out-48.png and pio-out-64.png.
+// plus the icon as pio-out-32.png, pio-out-48.png and pio-out-64.png for the Linux desktop
+// and as pio-out.ico for the Windows program's resources.
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <iomanip>
 #include <sstream>
@@ -95,6 +97,13 @@ int main(int argc, char** argv) {
         ok = writeFile(dir + "/pio-out-" + std::to_string(size) + ".png",
                        std::string(png.begin(), png.end())) &&
              ok;
+    }
+    try {
+        const auto ico = encodeIco(icon);
+        ok = writeFile(dir + "/pio-out.ico", std::string(ico.begin(), ico.end())) && ok;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "pio-artgen: %s\n", e.what());
+        return 1;
     }
     if (!ok) std::fprintf(stderr, "pio-artgen: cannot write into %s\n", dir.c_str());
     return ok ? 0 : 1;

@@ -3,12 +3,11 @@
 // are checked after every event, and memory must not grow.
 #include <gtest/gtest.h>
 
-#include <malloc.h>
-
 #include <array>
 #include <cstdint>
 #include <cstdio>
 
+#include "support/HeapUse.h"
 #include "support/PanelRig.h"
 #include "toolbox/PowerOfTwo.h"
 
@@ -76,10 +75,10 @@ public:
             boxes_ += static_cast<long>(rig_.sim.boxes().size());
             rig_.device.clearRecord();
             rig_.sim.clearRecords();
-            if (minute == 29) heapAtHalf = mallinfo2().uordblks;
+            if (minute == 29) heapAtHalf = HeapBytesInUse();
             if (::testing::Test::HasFatalFailure() || failures_ > 20) return;
         }
-        const std::size_t heapAtEnd = mallinfo2().uordblks;
+        const std::size_t heapAtEnd = HeapBytesInUse();
         rig_.sim.runUntil(kHour + 10 * kMinute);
         EXPECT_TRUE(rig_.sim.loopEnded());
         EXPECT_LE(rig_.sim.tickCount(), kHour + 200);  // closing ends the program promptly

@@ -1,0 +1,6 @@
+#include "support/HeapUse.h"
+
+#include <malloc.h>
+
+// glibc keeps the count itself: the bytes in allocated chunks.
+std::size_t HeapBytesInUse() { return mallinfo2().uordblks; }
