@@ -20,7 +20,9 @@ def uniform_blocks(img, x0, y0, x1, y1):
 
 def main(args):
     h.require_tools("Xvfb", "xdotool", "xwininfo", "xwd")
-    with h.Xvfb() as x, h.Panel(args.binary, x, namespace=False,
+    # Scaled by 2, a 1280x1024 screen is 640x512 logical pixels, where the panel would be
+    # moved to fit; 1600x1200 (800x600 logical) keeps it at its own place.
+    with h.Xvfb(width=1600, height=1200) as x, h.Panel(args.binary, x, namespace=False,
                                 env={"QT_SCALE_FACTOR": str(SCALE)}) as panel:
         try:
             panel.WIDTH, panel.HEIGHT = 340 * SCALE, 200 * SCALE
