@@ -1,13 +1,21 @@
 // The panel rendered on the off-screen canvas: places, hidden pictures, partial repaints.
 #include <gtest/gtest.h>
 
-#include <QImage>
+#include <cstdint>
 
 #include "Artwork.h"
 #include "support/OffscreenCanvas.h"
 #include "support/PanelRig.h"
 
 namespace {
+
+// Grey level of a 0xRRGGBB pixel, weighted as the eye sees it (the weights Qt's qGray uses).
+int Gray(std::uint32_t rgb) {
+    const int r = static_cast<int>(rgb >> 16 & 0xFF);
+    const int g = static_cast<int>(rgb >> 8 & 0xFF);
+    const int b = static_cast<int>(rgb & 0xFF);
+    return (r * 11 + g * 16 + b * 5) / 32;
+}
 
 std::uint32_t Rgb(const Picture& p, int x, int y) {
     const auto c = p.pixel(x, y);
@@ -23,7 +31,7 @@ protected:
     }
     // Whether the picture shows 1:1 with its top-left at (x, y) of the window.
     bool ShowsAt(const Picture& pic, int x, int y) {
-        const QImage img = canvas.image();
+        const PixelImage img = canvas.image();
         for (int py = 0; py < pic.height; ++py)
             for (int px = 0; px < pic.width; ++px)
                 if ((img.pixel(x + px, y + py) & 0xFFFFFFu) != Rgb(pic, px, py)) return false;
@@ -37,7 +45,7 @@ protected:
 }  // namespace
 
 TEST_F(PaintTest, EveryPixelIsPaintedAndTheBackgroundIsShiftedUpOneRow) {
-    const QImage img = canvas.image();
+    const PixelImage img = canvas.image();
     const Picture bg = artwork::background();
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 340; ++x) ASSERT_NE(img.pixel(x, y) & 0xFFFFFFu, 0xFF00FFu);
@@ -60,19 +68,19 @@ TEST_F(PaintTest, ControlsShowAtTheirPlaces) {
 }
 
 TEST_F(PaintTest, NumberTagsAreBlackDigitsOnWhiteTiles) {
-    const QImage img = canvas.image();
+    const PixelImage img = canvas.image();
     for (int left : {51, 92, 131, 171, 211, 251}) {
         int white = 0, dark = 0;
         for (int y = 60; y < 73; ++y)
             for (int x = left; x < left + 8; ++x) {
-                const QRgb c = img.pixel(x, y);
+                const std::uint32_t c = img.pixel(x, y);
                 if ((c & 0xFFFFFFu) == 0xFFFFFFu) ++white;
-                if (qGray(c) < 100) ++dark;
+                if (Gray(c) < 100) ++dark;
             }
         EXPECT_GT(white, 50) << left;  // the tile
         EXPECT_GT(dark, 6) << left;    // the digit
         // Just left of the tile lies the panel, not white.
-        EXPECT_LT(qGray(img.pixel(left - 1, 66)), 120) << left;
+        EXPECT_LT(Gray(img.pixel(left - 1, 66)), 120) << left;
     }
     // Column 2's tag starts at 92: pixel 91 is panel, 92 is tile.
     EXPECT_NE(img.pixel(91, 61) & 0xFFFFFFu, 0xFFFFFFu);
@@ -81,7 +89,7 @@ TEST_F(PaintTest, NumberTagsAreBlackDigitsOnWhiteTiles) {
 
 TEST_F(PaintTest, HiddenPicturesAndTheHiddenLabelDoNotShow) {
     const Picture bg = artwork::background();
-    const QImage img = canvas.image();
+    const PixelImage img = canvas.image();
     // Where the six state pictures and Label2 lie, the background shows.
     for (Rect r : {Rect{32, 112, 51, 51}, Rect{299, 144, 8, 13}})
         for (int y = r.top; y < r.bottom(); ++y)
@@ -92,7 +100,7 @@ TEST_F(PaintTest, HiddenPicturesAndTheHiddenLabelDoNotShow) {
 }
 
 TEST_F(PaintTest, CreditLineIsSilverTextOverThePanel) {
-    const QImage img = canvas.image();
+    const PixelImage img = canvas.image();
     int silver = 0;
     for (int y = 176; y < 194; ++y)
         for (int x = 13; x < 328; ++x)
@@ -101,10 +109,10 @@ TEST_F(PaintTest, CreditLineIsSilverTextOverThePanel) {
 }
 
 TEST_F(PaintTest, RepaintOfOneLedChangesNothingOutsideItsRectangle) {
-    const QImage before = canvas.image();
+    const PixelImage before = canvas.image();
     rig.form.p3->SetPicture(rig.form.ron->GetPicture());
     rig.sim.runUntil(1);
-    const QImage after = canvas.image();
+    const PixelImage after = canvas.image();
     const Rect led = rig.form.p3->BoundsRect();
     int changedInside = 0;
     for (int y = 0; y < 200; ++y)

@@ -1,0 +1,68 @@
+#include "support/OffscreenCanvas.h"
+
+#include <windows.h>
+
+#include "platform/win32/GdiCanvas.h"
+
+// A 32-bit top-down DIB section selected into a memory DC: GDI draws into memory the test
+// can read directly, with no window and no display. Scale 1: one panel pixel, one pixel.
+struct OffscreenCanvas::Surface {
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previous = nullptr;
+    std::uint32_t* bits = nullptr;  // 0x00RRGGBB, rows top to bottom
+    int width = 0;
+    int height = 0;
+    std::unique_ptr<GdiCanvas> canvas;
+};
+
+OffscreenCanvas::OffscreenCanvas(int width, int height) : surface_(std::make_unique<Surface>()) {
+    Surface& s = *surface_;
+    s.width = width;
+    s.height = height;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    s.dc = CreateCompatibleDC(nullptr);
+    s.bitmap = CreateDIBSection(s.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    s.bits = static_cast<std::uint32_t*>(bits);
+    s.previous = SelectObject(s.dc, s.bitmap);
+    for (int i = 0; i < width * height; ++i) s.bits[i] = 0xFF00FFu;  // unpainted: magenta
+    s.canvas = std::make_unique<GdiCanvas>(s.dc, 1);
+}
+
+OffscreenCanvas::~OffscreenCanvas() {
+    Surface& s = *surface_;
+    s.canvas.reset();  // gives back its fonts and clip before the DC goes
+    SelectObject(s.dc, s.previous);
+    DeleteObject(s.bitmap);
+    DeleteDC(s.dc);
+}
+
+void OffscreenCanvas::setClip(const Rect& clip) { surface_->canvas->setClip(clip); }
+void OffscreenCanvas::drawPicture(Point at, const Picture& picture) {
+    surface_->canvas->drawPicture(at, picture);
+}
+void OffscreenCanvas::fillRect(const Rect& r, std::uint32_t rgb) {
+    surface_->canvas->fillRect(r, rgb);
+}
+void OffscreenCanvas::drawText(const Rect& box, const std::string& utf8, const FontSpec& font,
+                               std::uint32_t rgb, TextAlign align) {
+    surface_->canvas->drawText(box, utf8, font, rgb, align);
+}
+
+PixelImage OffscreenCanvas::image() {
+    GdiFlush();  // GDI may batch calls; the bits are only current after a flush
+    const Surface& s = *surface_;
+    PixelImage copy{s.width, s.height, {}};
+    copy.rgb.assign(s.bits, s.bits + s.width * s.height);
+    for (std::uint32_t& p : copy.rgb) p &= 0xFFFFFFu;
+    return copy;
+}
+
+std::uint32_t OffscreenCanvas::pixel(int x, int y) { return image().pixel(x, y); }
