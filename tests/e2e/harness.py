@@ -80,6 +80,7 @@ The program
         .remove_port()           takes /dev/parport0 away inside that namespace (lazy unmount
                                  of the FIFO, then the node itself): from then on every open
                                  of the port fails with ENOENT; the FIFO itself stays
+        .restore_port()          puts the FIFO back at /dev/parport0 after remove_port()
     WinInfo(id, x, y, width, height, border, rel_x, rel_y, map_state, override_redirect,
             parent, root, name)
     window_info(env, wid) -> WinInfo   (xwininfo -id / -children)
@@ -699,6 +700,12 @@ class Panel:
         self.in_namespace(["sh", "-c", "umount -l /dev/parport0 && rm -f /dev/parport0"])
         gone = self.in_namespace(["test", "-e", "/dev/parport0"], check_rc=False)
         check(gone.returncode == 1, "/dev/parport0 is still there after its removal")
+
+    def restore_port(self) -> None:
+        """/dev/parport0 is the FIFO again (after remove_port): opens work from now on."""
+        check(self.port, "the program runs without a port FIFO")
+        self.in_namespace(["sh", "-c", ': > /dev/parport0 && mount --bind "$0" /dev/parport0',
+                           self.port])
 
 
 # ---------------------------------------------------------------------------------------------
