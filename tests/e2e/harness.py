@@ -81,6 +81,9 @@ The program
                                  of the FIFO, then the node itself): from then on every open
                                  of the port fails with ENOENT; the FIFO itself stays
         .restore_port()          puts the FIFO back at /dev/parport0 after remove_port()
+    SecondPanel(binary, xvfb, first)   another instance in the first's mount namespace, so
+                                 both share its /dev/parport0 (nsenter execs it in place);
+                                 otherwise a Panel
     WinInfo(id, x, y, width, height, border, rel_x, rel_y, map_state, override_redirect,
             parent, root, name)
     window_info(env, wid) -> WinInfo   (xwininfo -id / -children)
@@ -706,6 +709,27 @@ class Panel:
         check(self.port, "the program runs without a port FIFO")
         self.in_namespace(["sh", "-c", ': > /dev/parport0 && mount --bind "$0" /dev/parport0',
                            self.port])
+
+
+class SecondPanel(Panel):
+    """Another instance of the program in the first one's mount namespace: the same private
+    /dev, so the same port stand-in. nsenter execs the program in place, so .pid is it."""
+
+    def __init__(self, binary: str, xvfb: Xvfb, first: Panel, env: Optional[dict] = None):
+        super().__init__(binary, xvfb, port=first.port, namespace=True, env=env)
+        self.first = first
+
+    def __enter__(self) -> "SecondPanel":
+        require_tools("nsenter")
+        self._tmp = tempfile.TemporaryDirectory(prefix="pio-e2e-")
+        self.workdir = self._tmp.name
+        self._stderr_path = os.path.join(self.workdir, "pio-out.stderr")
+        with open(self._stderr_path, "wb") as err:
+            self.started_at = time.monotonic()
+            self.proc = spawn(["nsenter", "-t", str(self.first.pid), "-m", "--", self.binary,
+                               *self.args], env=self.env, cwd=self.workdir,
+                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err)
+        return self
 
 
 # ---------------------------------------------------------------------------------------------

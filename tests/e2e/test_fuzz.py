@@ -1,18 +1,22 @@
 #!/usr/bin/env python3
 """Random input on the real program for two minutes: clicks, double clicks (also on the four
-switches, so port output, display, running light and load view are switched at random),
-drags, right, middle and wheel clicks, pointer moves and keys over the panel. For the first
-half a FIFO stands in for /dev/parport0; then it is taken away, so every port cycle fails.
+switches, so port output, display, running light and load view are switched at random, now
+and then with hundreds of clicks 1 ms apart), drags, right, middle and wheel clicks, pointer
+moves and keys over the panel. For the first half a FIFO stands in for /dev/parport0; then it
+is taken away, so every port cycle fails. At a quarter of the time a second instance starts
+in the same private /dev, below the first on the screen, sharing the port; from then on the
+input goes to either panel.
 
-Checked all along: the program stays alive, shows at most one message box at a time (and
-none while the port works), at most one hint, and its descriptor count stays flat. After the
-port is gone, switching port output on must bring up a box. At the end, with any box closed,
-Alt+F4 ends the program with exit code 0.
+Checked all along: both programs stay alive, each shows at most one message box at a time
+(and, before the second starts, none while the port works), at most one hint, and the first
+one's descriptor count stays flat. After the port is gone, port output on must bring up a
+box. At the end, with every box closed, Alt+F4 ends each program with exit code 0.
 
 The run is driven by a seeded random generator; the seed is printed first. To replay a
 failure: --seed N (and the same --duration). Timing still differs between runs, so a replay
 repeats the same actions, not always the same interleaving with the program's timers.
 """
+import contextlib
 import os
 import random
 import subprocess
@@ -35,6 +39,7 @@ PLAIN_KEYS = (
        "Left", "Right", "Up", "Down", "Home", "End", "Prior", "Next", "Menu", "Shift_L",
        "Control_L", "F1", "F2", "F3", "F5", "F6", "F7", "F8", "F9", "F10", "F11", "F12"])
 MODIFIERS = ["", "", "", "shift+", "ctrl+", "ctrl+shift+"]
+SECOND_AT = (321, 112 + 200 + 20)   # where the second instance's panel is moved to
 
 HOT_SPOTS = ([L.socket(n) for n in range(1, 7)] + [L.tag(n) for n in range(1, 7)]
              + [L.led(n) for n in range(1, 7)] + list(L.SWITCHES.values()))
@@ -49,7 +54,8 @@ def add_options(parser):
 
 class Fuzzer:
     def __init__(self, panel, reader, rng):
-        self.panel = panel
+        self.panel = panel            # the panel the current action goes to
+        self.panels = [panel]
         self.reader = reader
         self.rng = rng
         self.log = []                 # (seconds since start, action) of the recent actions
@@ -79,8 +85,17 @@ class Fuzzer:
         return max(sx, 0), max(sy, 0)
 
     def step(self):
+        if len(self.panels) > 1:
+            self.panel = self.rng.choice(self.panels)
         r = self.rng.random()
-        if r < 0.28:
+        if r < 0.02:
+            # Input at machine speed: the running light nests, port output flickers.
+            name = self.rng.choice(list(L.SWITCHES))
+            clicks = self.rng.randint(20, 400)
+            self.note("storm", f"{clicks} clicks 1 ms apart on {name}")
+            self.xdo("mousemove", *self.screen(L.switch(name)),
+                     "click", "--repeat", clicks, "--delay", 1, 1)
+        elif r < 0.28:
             p = self.point()
             self.note("click", f"click {p}")
             self.xdo("mousemove", *self.screen(p), "click", 1)
@@ -139,13 +154,15 @@ class Fuzzer:
 
     # -- observation ---------------------------------------------------------------------
 
-    def windows(self):
-        """(boxes, hints): the program's visible top-levels other than the panel."""
+    def windows(self, panel=None):
+        """(boxes, hints): a program's visible top-levels other than its panel; of all the
+        programs when no panel is given."""
         boxes, hints = [], []
-        for w in self.panel.windows():
-            if w.id == self.panel.window:
-                continue
-            (hints if w.override_redirect else boxes).append(w)
+        for p in ([panel] if panel else self.panels):
+            for w in p.windows():
+                if w.id == p.window:
+                    continue
+                (hints if w.override_redirect else boxes).append(w)
         return boxes, hints
 
     def close_box(self, box, how):
@@ -159,6 +176,21 @@ class Fuzzer:
             focused = False
         if focused:
             self.panel.key(how)
+
+    def close_all_boxes(self, check):
+        """Closes the boxes of every program, and any that a report already on its way
+        opens next."""
+        for _ in range(10):
+            boxes, _ = self.windows()
+            if not boxes:
+                time.sleep(0.3)  # a report already posted would show now
+                boxes, _ = self.windows()
+                if not boxes:
+                    break
+            self.close_box(boxes[0], "Return")
+            h.wait_until(lambda: boxes[0].id not in [b.id for b in self.windows()[0]], 2.0, 0.05)
+        boxes, _ = self.windows()
+        check(not boxes, f"message boxes still open after 10 closes: {boxes}")
 
     def port_active(self):
         """True when bytes reached the port in the last 100 ms (port output is on)."""
@@ -188,7 +220,8 @@ def main(args):
     print(f"seed {seed}, duration {args.duration:.0f} s (replay: --seed {seed} "
           f"--duration {args.duration:g})", flush=True)
     rng = random.Random(seed)
-    with h.panel_with_port(args.binary, "nsenter", "umount") as (panel, reader):
+    with h.panel_with_port(args.binary, "nsenter", "umount") as (panel, reader), \
+            contextlib.ExitStack() as stack:
         fz = Fuzzer(panel, reader, rng)
 
         def check(cond, message):
@@ -197,9 +230,10 @@ def main(args):
                                      f"(seconds since the start):\n{fz.recent()}")
 
         def alive(what):
-            rc = panel.proc.poll()
-            check(rc is None, f"pio-out ended with {rc} {what}; stderr:\n"
-                              f"{panel.stderr_text().strip()[-2000:]}")
+            for i, p in enumerate(fz.panels, 1):
+                rc = p.proc.poll()
+                check(rc is None, f"pio-out #{i} ended with {rc} {what}; stderr:\n"
+                                  f"{p.stderr_text().strip()[-2000:]}")
 
         try:
             panel.wait_window()
@@ -213,24 +247,50 @@ def main(args):
             box_since = {}
             max_boxes = max_hints = 0
             port_gone = False
+            second = None
             failure_box_seen = False
             t0 = time.monotonic()
+            quarter = t0 + args.duration / 4
             half = t0 + args.duration / 2
             end = t0 + args.duration
             next_check = t0
 
             while time.monotonic() < end:
                 now = time.monotonic()
+                if second is None and now >= quarter:
+                    # A second instance on the same port, moved below the first so that
+                    # both can be reached; from now on either may hold the port.
+                    alive("before the second instance started")
+                    second = stack.enter_context(h.SecondPanel(args.binary, panel.xvfb, panel))
+                    second.wait_window()
+                    h.run_tool(["xdotool", "windowmove", "--sync", str(second.window),
+                                *map(str, SECOND_AT)], second.env, check_rc=False)
+                    moved = h.wait_until(lambda: (h.window_info(second.env, second.window).x,
+                                                  h.window_info(second.env, second.window).y)
+                                         == SECOND_AT, 3.0, 0.05)
+                    check(moved, "the second panel could not be moved below the first")
+                    second.origin = SECOND_AT
+                    fz.panels.append(second)
+                    fz.note("second", f"second instance, pid {second.pid}")
+                    print(f"{now - t0:.1f} s: second instance started, pid {second.pid}",
+                          flush=True)
+
                 if not port_gone and now >= half:
-                    # Take the port away with port output on, so the failure shows at once.
+                    # Take the port away with port output on, so the failure shows at once:
+                    # first every box closed, and some panel writing to the port.
                     alive("before the port was taken away")
-                    boxes, _ = fz.windows()
-                    check(not boxes, f"a box is open while the port works: {boxes}")
-                    if not fz.port_active():
+                    fz.close_all_boxes(check)
+                    for _ in range(3):
+                        if fz.port_active():
+                            break
+                        fz.panel = panel
                         fz.note("switch", "double click pout (on, before the port goes)")
                         panel.double_click(*L.switch("pout"))
-                        check(h.wait_until(fz.port_active, 2.0),
-                              "port output did not start after a double click on pout")
+                        if h.wait_until(fz.port_active, 1.0):
+                            break
+                        fz.close_all_boxes(check)
+                    check(fz.port_active(), "no panel writes to the port after double clicks "
+                                            "on pout")
                     before = reader.count()
                     panel.remove_port()
                     fz.note("port", "/dev/parport0 removed")
@@ -247,19 +307,23 @@ def main(args):
                 if time.monotonic() >= next_check:
                     next_check = time.monotonic() + CHECK_EVERY
                     alive("during the fuzz")
-                    boxes, hints = fz.windows()
-                    max_boxes = max(max_boxes, len(boxes))
-                    max_hints = max(max_hints, len(hints))
-                    check(len(boxes) <= 1, f"{len(boxes)} message boxes open at once: "
-                                           f"{[hex(b.id) for b in boxes]}")
-                    check(len(hints) <= 1, f"{len(hints)} hints shown at once")
-                    check(port_gone or not boxes,
-                          f"a message box opened while the port works: {boxes}")
+                    all_boxes = []
+                    for i, p in enumerate(fz.panels, 1):
+                        boxes, hints = fz.windows(p)
+                        all_boxes += boxes
+                        max_boxes = max(max_boxes, len(boxes))
+                        max_hints = max(max_hints, len(hints))
+                        check(len(boxes) <= 1, f"pio-out #{i}: {len(boxes)} message boxes "
+                                               f"open at once: {[hex(b.id) for b in boxes]}")
+                        check(len(hints) <= 1, f"pio-out #{i}: {len(hints)} hints at once")
+                    # Alone on a working port nothing fails; a second panel on it does.
+                    check(port_gone or second is not None or not all_boxes,
+                          f"a message box opened while the port works: {all_boxes}")
                     fds = len(os.listdir(f"/proc/{panel.pid}/fd"))
                     fd_seen.append(fds)
                     check(fds <= base_fds + FD_TOLERANCE,
                           f"{fds} descriptors open, {base_fds} at the start")
-                    for b in boxes:
+                    for b in all_boxes:
                         if b.id not in box_ids:
                             box_ids.add(b.id)
                             box_since[b.id] = time.monotonic()
@@ -271,17 +335,7 @@ def main(args):
 
             # Close whatever box is open, make sure none follows, then Alt+F4.
             alive("at the end of the fuzz")
-            for _ in range(10):
-                boxes, _ = fz.windows()
-                if not boxes:
-                    time.sleep(0.3)  # a report already posted would show now
-                    boxes, _ = fz.windows()
-                    if not boxes:
-                        break
-                fz.close_box(boxes[0], "Return")
-                h.wait_until(lambda: not fz.windows()[0], 2.0, 0.05)
-            boxes, _ = fz.windows()
-            check(not boxes, f"message boxes still open after 10 closes: {boxes}")
+            fz.close_all_boxes(check)
             final_targets = fd_targets(panel.pid)
             final_fds = len(final_targets)
             fd_seen.append(final_fds)
@@ -291,27 +345,29 @@ def main(args):
                 print(f"descriptors opened (or closed: None) since the start: {changed}")
             summary = ", ".join(f"{k} {v}" for k, v in sorted(fz.counts.items()))
             print(f"actions: {summary}")
-            print(f"message boxes: {len(box_ids)} seen, at most {max_boxes} at once; "
-                  f"hints: at most {max_hints} at once")
+            print(f"message boxes: {len(box_ids)} seen, at most {max_boxes} at once in one "
+                  f"program; hints: at most {max_hints} at once")
             print(f"descriptors: {base_fds} at the start, {min(fd_seen)}..{max(fd_seen)} "
                   f"over {len(fd_seen)} samples, {final_fds} at the end")
             print(f"port: {reader.count()} bytes while it was there")
             check(failure_box_seen, "the port failure was never reported")
+            check(second is not None, "the second instance never started")
             check(final_fds <= base_fds + 1,
                   f"{final_fds} descriptors at the end, {base_fds} at the start")
 
-            panel.focus()
-            t_key = time.monotonic()
-            panel.key("alt+F4")
-            rc = panel.wait_exit(5.0)
-            took = time.monotonic() - t_key
-            check(rc is not None, "still running 5 s after Alt+F4 at the end of the fuzz")
-            print(f"Alt+F4: exit code {rc} after {1000 * took:.0f} ms")
-            lines = panel.stderr_text().splitlines()
-            distinct = list(dict.fromkeys(lines))
-            print(f"stderr: {len(lines)} lines" + "".join(f"\n  {l}" for l in distinct[:10]))
-            check(rc == 0, f"exit code {rc} after Alt+F4, expected 0; stderr:\n"
-                           f"{panel.stderr_text().strip()[-2000:]}")
+            for i, p in reversed(list(enumerate(fz.panels, 1))):
+                p.focus()
+                t_key = time.monotonic()
+                p.key("alt+F4")
+                rc = p.wait_exit(5.0)
+                took = time.monotonic() - t_key
+                check(rc is not None, f"pio-out #{i} still running 5 s after Alt+F4")
+                print(f"pio-out #{i}: Alt+F4: exit code {rc} after {1000 * took:.0f} ms")
+                lines = p.stderr_text().splitlines()
+                distinct = list(dict.fromkeys(lines))
+                print(f"stderr: {len(lines)} lines" + "".join(f"\n  {l}" for l in distinct[:10]))
+                check(rc == 0, f"pio-out #{i}: exit code {rc} after Alt+F4, expected 0; "
+                               f"stderr:\n{p.stderr_text().strip()[-2000:]}")
         except AssertionError:
             h.save_artifacts(args, "fuzz", panel.env, panel)
             raise

@@ -12,7 +12,6 @@ size while the test itself holds the port's lock."""
 import fcntl
 import os
 import signal
-import subprocess
 import tempfile
 import time
 
@@ -21,25 +20,6 @@ import harness as h
 L = h.LAYOUT
 FIRST, SECOND = 4, 128
 TAKEOVER = 0.1
-
-
-class SecondPanel(h.Panel):
-    """Another instance in the first one's mount namespace (nsenter execs it in place)."""
-
-    def __init__(self, binary, xvfb, first):
-        super().__init__(binary, xvfb, port=first.port, namespace=True)
-        self.first = first
-
-    def __enter__(self):
-        self._tmp = tempfile.TemporaryDirectory(prefix="pio-e2e-")
-        self.workdir = self._tmp.name
-        self._stderr_path = os.path.join(self.workdir, "pio-out.stderr")
-        with open(self._stderr_path, "wb") as err:
-            self.started_at = time.monotonic()
-            self.proc = h.spawn(["nsenter", "-t", str(self.first.pid), "-m", "--", self.binary],
-                                env=self.env, cwd=self.workdir, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.DEVNULL, stderr=err)
-        return self
 
 
 def boxes(panel):
@@ -86,7 +66,7 @@ def run(binary, locked, ending):
         h.switch_port_on(first, reader)
         h.check(reader.wait_byte(FIRST, 2.0) is not None, "the first panel's byte is not 4")
 
-        with SecondPanel(binary, x, first) as second:
+        with h.SecondPanel(binary, x, first) as second:
             second.wait_window()
             second.click(*L.socket(6))
             t_on = time.monotonic()
