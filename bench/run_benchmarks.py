@@ -191,13 +191,16 @@ class Session:
             self.x = s.enter_context(h.Xvfb())
             self.xd = s.enter_context(xdirect.XDirect(self.x.display))
             self.xd.move(5, 5)  # off the panel: no hint, no hover
-            self.panel = s.enter_context(
-                h.Panel(self.args.binary, self.x, port=fifo, namespace=self.namespace,
-                        env=getattr(self.args, "program_env", None) or None))
+            self.panel = s.enter_context(self.make_panel(fifo))
         except BaseException:
             s.close()
             raise
         return self
+
+    def make_panel(self, fifo: Optional[str]) -> h.Panel:
+        """The program, not yet started; run_wine_benchmarks.py starts it through wine."""
+        return h.Panel(self.args.binary, self.x, port=fifo, namespace=self.namespace,
+                       env=getattr(self.args, "program_env", None) or None)
 
     def __exit__(self, *exc) -> None:
         self._stack.close()
