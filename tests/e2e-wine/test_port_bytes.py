@@ -1,0 +1,79 @@
+#!/usr/bin/env python3
+"""Windows program under wine, LPT1 a FIFO: nothing reaches the port before port output
+(pout) is on; then about 100 bytes a second carrying the channels: 16 for channel 3, 132 for
+channels 1 and 6; nothing once pout is off again."""
+import time
+
+import winepanel as w
+
+h = w.h
+L = h.LAYOUT
+
+
+def collapse(values):
+    out = []
+    for v in values:
+        if not out or out[-1] != v:
+            out.append(v)
+    return out
+
+
+def settle_on(reader, value, after, what, timeout=2.0):
+    """Waits for `value` to arrive after `after`; then every byte for 0.3 s must be `value`."""
+    t = reader.wait_byte(value, timeout, after=after)
+    h.check(t is not None, f"{what}: byte {value} did not arrive within {timeout} s "
+                           f"(bytes since: {collapse(b for _, b in reader.since(after))[:20]})")
+    time.sleep(0.3)
+    tail = [b for _, b in reader.since(t)]
+    h.check(len(tail) >= 15, f"{what}: only {len(tail)} bytes in 0.3 s after {value}")
+    h.check(set(tail) == {value}, f"{what}: after {value} came {collapse(tail)}")
+
+
+def main(args):
+    with w.wine_panel(args) as (panel, r):
+        try:
+            panel.wait_window(20)
+            time.sleep(0.5)
+            h.check(r.count() == 0, f"{r.count()} bytes written before pout was switched on")
+
+            t_click = time.monotonic()
+            panel.double_click(*L.switch("pout"))
+            h.check(r.wait_count(1, 2.0), "no byte within 2 s after switching pout on")
+            first = r.events()[0][0]
+            print(f"first byte {1000 * (first - t_click):.0f} ms after the double click")
+            time.sleep(2.4)
+            window = r.between(first + 0.2, first + 2.2)
+            print(f"{len(window) / 2:.1f} bytes/s with pout on")
+            h.check(80 * 2 <= len(window) <= 110 * 2,
+                    f"{len(window)} bytes in 2 s, expected 160..220 (about 100 a second)")
+            values = {b for _, b in r.events()}
+            h.check(values == {0}, f"with no channel on the bytes were {sorted(values)}")
+
+            t = time.monotonic()
+            panel.click(*L.socket(3))
+            settle_on(r, 16, t, "channel 3 on")
+
+            # Channels 1 and 6 added, 3 removed: 16 -> 20 -> 148 -> 132.
+            t = time.monotonic()
+            for n in (1, 6, 3):
+                panel.click(*L.socket(n))
+                time.sleep(0.15)
+            settle_on(r, 132, t, "channels 1 and 6 on")
+            steps = collapse(b for _, b in r.since(t))
+            h.check(steps == [16, 20, 148, 132],
+                    f"clicks a1, a6, a3 gave the bytes {steps}, expected [16, 20, 148, 132]")
+
+            time.sleep(0.6)
+            panel.double_click(*L.switch("pout"))
+            t_off = time.monotonic()
+            time.sleep(1.0)
+            late = r.since(t_off + 0.05)
+            h.check(not late, f"{len(late)} bytes arrived later than 50 ms after pout was "
+                              f"switched off")
+        except AssertionError:
+            h.save_artifacts(args, "wine_port_bytes", panel.env, panel)
+            raise
+
+
+if __name__ == "__main__":
+    h.run_test(main, w.parse_args(__doc__))
