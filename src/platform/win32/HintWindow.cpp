@@ -16,7 +16,7 @@ HintWindow::HintWindow(HINSTANCE instance, HWND owner) {
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     wc.lpszClassName = kClassName;
     // The drop shadow tooltips have on XP and later; a hint is a tooltip.
-    wc.style = CS_SAVEBITS | CS_DROPSHADOW;
+    wc.style = CS_DROPSHADOW;
     if (!GetClassInfoExW(instance, kClassName, &wc) && !RegisterClassExW(&wc))
         throw Win32Error("RegisterClassExW (Hinweis)");
     hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kClassName,
@@ -58,8 +58,10 @@ void HintWindow::ShowAt(const std::wstring& text, POINT topLeft, int scale) {
     scale_ = scale;
     const SIZE size = SizeFor(text, scale);
     SetWindowPos(hwnd_, HWND_TOPMOST, topLeft.x, topLeft.y, size.cx, size.cy, SWP_NOACTIVATE);
-    InvalidateRect(hwnd_, nullptr, FALSE);
     ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+    // Painted now, not when the queue is next empty: the panel's 10 ms refresh keeps it
+    // busy, and a hint shown for a while as an empty box looks broken.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
 void HintWindow::Hide() {
@@ -68,21 +70,30 @@ void HintWindow::Hide() {
 
 void HintWindow::Paint() {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd_, &ps);
+    HDC window = BeginPaint(hwnd_, &ps);
     RECT r;
     GetClientRect(hwnd_, &r);
+    // Drawn off-screen and copied in one go, like the panel, so the box never shows with
+    // its background filled and the text still missing.
+    HDC dc = CreateCompatibleDC(window);
+    HBITMAP bitmap = CreateCompatibleBitmap(window, r.right, r.bottom);
+    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
     FillRect(dc, &r, GetSysColorBrush(COLOR_INFOBK));
     // The frame in the text colour, as the system's own tooltips draw it.
     HBRUSH frame = CreateSolidBrush(GetSysColor(COLOR_INFOTEXT));
     FrameRect(dc, &r, frame);
     DeleteObject(frame);
-    HGDIOBJ old = SelectObject(dc, FontFor(scale_));
+    HGDIOBJ oldFont = SelectObject(dc, FontFor(scale_));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
     RECT text{r.left + 3 * scale_, r.top + scale_, r.right - 3 * scale_, r.bottom - scale_};
     DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &text,
               DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, old);
+    SelectObject(dc, oldFont);
+    BitBlt(window, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
+    SelectObject(dc, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
     EndPaint(hwnd_, &ps);
 }
 

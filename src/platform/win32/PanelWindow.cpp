@@ -214,7 +214,8 @@ LRESULT PanelWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             break;
         case WM_SYSKEYDOWN:
             // Without a system menu nothing would turn Alt+F4 into a close; do it here.
-            if (wp == VK_F4) {
+            // Bit 29 of lParam: Alt is held (F10 alone also comes as a system key).
+            if (wp == VK_F4 && (lp & (1 << 29))) {
                 platform_.RequestClose();
                 return 0;
             }
@@ -236,9 +237,10 @@ LRESULT PanelWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             platform_.RequestClose();
             return 0;
         case kWmDpiChanged: {
-            const RECT* suggested = reinterpret_cast<const RECT*>(lp);
-            ApplyScale(DpiScale::ForDpi(HIWORD(wp)));
-            SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
+            // Moved to a monitor of another DPI: the suggested place, our own whole factor.
+            const RECT suggested = *reinterpret_cast<const RECT*>(lp);
+            platform_.dispatch([&] { ApplyScale(DpiScale::ForDpi(HIWORD(wp))); });
+            SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
         }
