@@ -9,8 +9,9 @@ constexpr DWORD kHighResolutionTimer = 0x00000002;  // CREATE_WAITABLE_TIMER_HIG
 
 }  // namespace
 
-MessageWait::MessageWait() {
-    timer_ = CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
+MessageWait::MessageWait(bool highResolution) {
+    if (highResolution)
+        timer_ = CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
     if (!timer_) periodRaised_ = timeBeginPeriod(1) == TIMERR_NOERROR;
 }
 

@@ -13,7 +13,8 @@
 // object lives.
 class MessageWait final {
 public:
-    MessageWait();
+    // `highResolution` false takes the path of systems without such timers (for tests).
+    explicit MessageWait(bool highResolution = true);
     ~MessageWait();
     MessageWait(const MessageWait&) = delete;
     MessageWait& operator=(const MessageWait&) = delete;
