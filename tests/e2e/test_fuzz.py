@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """Random input on the real program for two minutes: clicks, double clicks (also on the four
 switches, so port output, display, running light and load view are switched at random, now
-and then with hundreds of clicks 1 ms apart), drags, right, middle and wheel clicks, pointer
-moves and keys over the panel. For the first half a FIFO stands in for /dev/parport0; then it
-is taken away, so every port cycle fails. At a quarter of the time a second instance starts
-in the same private /dev, below the first on the screen, sharing the port; from then on the
-input goes to either panel.
+and then with hundreds of clicks 1 ms apart, and once with 6000 on the running light), drags,
+right, middle and wheel clicks, pointer moves and keys over the panel. For the first half a
+FIFO stands in for /dev/parport0; then it is taken away, so every port cycle fails. At a
+quarter of the time a second instance starts in the same private /dev, below the first on the
+screen, sharing the port; from then on the input goes to either panel.
 
 Checked all along: both programs stay alive, each shows at most one message box at a time
 (and, before the second starts, none while the port works), at most one hint, and the first
@@ -40,6 +40,7 @@ PLAIN_KEYS = (
        "Control_L", "F1", "F2", "F3", "F5", "F6", "F7", "F8", "F9", "F10", "F11", "F12"])
 MODIFIERS = ["", "", "", "shift+", "ctrl+", "ctrl+shift+"]
 SECOND_AT = (321, 112 + 200 + 20)   # where the second instance's panel is moved to
+BIG_STORM = 6000          # clicks 1 ms apart on vl, once: enough to nest lights thousands deep
 
 HOT_SPOTS = ([L.socket(n) for n in range(1, 7)] + [L.tag(n) for n in range(1, 7)]
              + [L.led(n) for n in range(1, 7)] + list(L.SWITCHES.values()))
@@ -248,6 +249,7 @@ def main(args):
             max_boxes = max_hints = 0
             port_gone = False
             second = None
+            big_storm = False
             failure_box_seen = False
             t0 = time.monotonic()
             quarter = t0 + args.duration / 4
@@ -257,6 +259,15 @@ def main(args):
 
             while time.monotonic() < end:
                 now = time.monotonic()
+                if not big_storm and now >= t0 + args.duration * 0.15:
+                    big_storm = True
+                    fz.panel = panel
+                    fz.note("storm", f"{BIG_STORM} clicks 1 ms apart on vl")
+                    h.run_tool(["xdotool", "mousemove", *map(str, panel.screen(*L.switch("vl"))),
+                                "click", "--repeat", str(BIG_STORM), "--delay", "1", "1"],
+                               panel.env, timeout=120)
+                    alive("after the big storm")
+
                 if second is None and now >= quarter:
                     # A second instance on the same port, moved below the first so that
                     # both can be reached; from now on either may hold the port.
