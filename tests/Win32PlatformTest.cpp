@@ -219,4 +219,20 @@ TEST_F(Win32PlatformTest, ThePanelIsPlacedInLogicalPixels) {
     EXPECT_EQ(screen.width, GetSystemMetrics(SM_CXSCREEN) / s);
 }
 
+TEST_F(Win32PlatformTest, MinimisingFromTheTaskbarHidesThePanelAndRestoringShowsIt) {
+    if (!HaveDisplay()) GTEST_SKIP() << "no display for the windows";
+    platform.CreateWindows("Taskleiste", Rect{321, 112, 340, 200});
+    platform.ShowWindows(SW_SHOWNORMAL);
+    const HWND panel = platform.Panel()->Handle();
+    ASSERT_TRUE(IsWindowVisible(panel));
+    SendMessageW(platform.AppHandle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_FALSE(IsWindowVisible(panel));
+    SendMessageW(platform.AppHandle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(IsWindowVisible(panel));
+    // Close from the taskbar button's menu only asks to end.
+    SendMessageW(platform.AppHandle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(platform.terminated());
+    EXPECT_TRUE(IsWindowVisible(panel));
+}
+
 }  // namespace
