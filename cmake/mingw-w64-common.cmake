@@ -36,9 +36,11 @@ set(CMAKE_RC_FLAGS_INIT "${PIO_WINVER_FLAGS}")
 # nothing but system DLLs has to lie beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# Test programs (and test discovery) run under wine. Debian's `wine` starts 64-bit programs
-# with wine64 by itself; a bare wine64 package only has `wine64`.
-find_program(PIO_WINE NAMES wine wine64 DOC "wine, to run the Windows test programs")
+# Test programs (and test discovery) run under wine. Debian's `wine` (an alternative set up
+# by the wine package) starts 64-bit programs with wine64 by itself; with the wine64 package
+# alone there is only /usr/lib/wine/wine64, which runs them as well.
+find_program(PIO_WINE NAMES wine wine64 PATHS /usr/lib/wine
+             DOC "wine, to run the Windows test programs")
 if(PIO_WINE)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${PIO_WINE})
 endif()
