@@ -11,6 +11,7 @@ Test scaffolding
     skip(reason)                   raise Skip: run_test prints the reason, exits with SKIP
     require_tools(*names)          skip unless every program is on PATH
     require_root()                 skip unless root (the private mount namespace needs it)
+    sanitized(binary) -> bool      the program is built with AddressSanitizer or UBSan
     parse_args(description, argv=None, extra=None)
                                    --binary PATH (required), --artifacts DIR (optional),
                                    --timeout SECONDS (whole-test watchdog, default 60);
@@ -150,6 +151,15 @@ def require_tools(*names: str) -> None:
 def require_root() -> None:
     if os.geteuid() != 0:
         skip("needs root for a private mount namespace with a stand-in /dev/parport0")
+
+
+def sanitized(binary: str) -> bool:
+    """True for a build with AddressSanitizer or UndefinedBehaviorSanitizer: their runtimes
+    reserve terabytes of address space and need descriptors of their own (UBSan's type check
+    probes memory through a pipe), so tests of those limits do not apply to them."""
+    with open(binary, "rb") as f:
+        data = f.read()
+    return b"__asan_init" in data or b"__ubsan_handle" in data
 
 
 def check(cond, message: str) -> None:
