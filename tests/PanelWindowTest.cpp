@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/win32/Win32Platform.h"
+#include "support/win32/WindowDriver.h"
 
 namespace {
 
@@ -36,8 +36,7 @@ private:
 class PanelWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* display = std::getenv("DISPLAY");
-        if (!display || !*display) GTEST_SKIP() << "no display for the panel window";
+        if (!WindowDriverAvailable()) GTEST_SKIP() << "no display for the panel window";
         platform.CreateWindows("Panel", Rect{10, 10, 340, 200});
         platform.setWindowSink(&sink);
         window = platform.Panel()->Handle();

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "app/ApplicationTitle.h"
 #include "platform/win32/PanelWindow.h"
 #include "platform/win32/WideText.h"
+#include "support/win32/WindowDriver.h"
 
 namespace {
 
@@ -24,10 +24,7 @@ double CpuMs() {
     return ms(kernel) + ms(user);
 }
 
-bool HaveDisplay() {
-    const char* display = std::getenv("DISPLAY");
-    return display && *display;
-}
+bool HaveDisplay() { return WindowDriverAvailable(); }
 
 // Pumps like the toolbox's Delay until `done` or a generous limit; returns whether `done`.
 template <typename Done>

@@ -19,7 +19,11 @@ AppWindow::AppWindow(Win32Platform& platform, HINSTANCE instance, const std::wst
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(instance, L"MAINICON");
     wc.lpszClassName = kClassName;
-    if (!GetClassInfoExW(instance, kClassName, &wc) && !RegisterClassExW(&wc))
+    // Registered once per process; later windows of the kind reuse it. The query gets a
+    // structure of its own: it may write to it even when the class is not there.
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof existing;
+    if (!GetClassInfoExW(instance, kClassName, &existing) && !RegisterClassExW(&wc))
         throw Win32Error("RegisterClassExW (Anwendung)");
     // A caption, system menu and minimise box make the taskbar offer Minimise, Restore and
     // Close; at zero size none of it is ever drawn. It sits in the middle of the screen so

@@ -17,7 +17,11 @@ HintWindow::HintWindow(HINSTANCE instance, HWND owner) {
     wc.lpszClassName = kClassName;
     // The drop shadow tooltips have on XP and later; a hint is a tooltip.
     wc.style = CS_DROPSHADOW;
-    if (!GetClassInfoExW(instance, kClassName, &wc) && !RegisterClassExW(&wc))
+    // Registered once per process; later windows of the kind reuse it. The query gets a
+    // structure of its own: it may write to it even when the class is not there.
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof existing;
+    if (!GetClassInfoExW(instance, kClassName, &existing) && !RegisterClassExW(&wc))
         throw Win32Error("RegisterClassExW (Hinweis)");
     hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kClassName,
                             L"", WS_POPUP, 0, 0, 1, 1, owner, nullptr, instance, this);

@@ -33,7 +33,11 @@ PanelWindow::PanelWindow(Win32Platform& platform, HINSTANCE instance, HWND owner
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     wc.hIcon = LoadIconW(instance, L"MAINICON");
     wc.lpszClassName = kClassName;
-    if (!GetClassInfoExW(instance, kClassName, &wc) && !RegisterClassExW(&wc))
+    // Registered once per process; later windows of the kind reuse it. The query gets a
+    // structure of its own: it may write to it even when the class is not there.
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof existing;
+    if (!GetClassInfoExW(instance, kClassName, &existing) && !RegisterClassExW(&wc))
         throw Win32Error("RegisterClassExW (Panel)");
     hwnd_ = CreateWindowExW(0, kClassName, title.c_str(), WS_POPUP | WS_CLIPSIBLINGS, 0, 0,
                             logicalSize.width, logicalSize.height, owner, nullptr, instance, this);

@@ -35,7 +35,11 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
     wc.lpfnWndProc = &Win32Platform::MessageProc;
     wc.hInstance = instance_;
     wc.lpszClassName = kMessageClass;
-    if (!GetClassInfoExW(instance_, kMessageClass, &wc) && !RegisterClassExW(&wc))
+    // Registered once per process; later windows of the kind reuse it. The query gets a
+    // structure of its own: it may write to it even when the class is not there.
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof existing;
+    if (!GetClassInfoExW(instance_, kMessageClass, &existing) && !RegisterClassExW(&wc))
         throw Win32Error("RegisterClassExW (Nachrichten)");
     messageWindow_ = CreateWindowExW(0, kMessageClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                      instance_, nullptr);
