@@ -114,3 +114,27 @@ TEST(StartupResources, KindsAndMessagesOfTheReport) {
     EXPECT_EQ(StartupResources::Kind(Shortage::None), nullptr);
     EXPECT_EQ(StartupResources::Message(Shortage::None), nullptr);
 }
+
+TEST(StartupResources, ABoxWhereDescriptorsAreShortButEnoughAreLeftForIt) {
+    StartupResources::Figures f = Typical();
+    f.descriptorLimit = 3 + StartupResources::kDescriptorsForBox;  // refused, box possible
+    EXPECT_EQ(StartupResources::Check(f), Shortage::FileHandles);
+    EXPECT_TRUE(StartupResources::BoxPossible(f));
+    f.descriptorLimit -= 1;
+    EXPECT_FALSE(StartupResources::BoxPossible(f));
+    f.descriptorLimit = 8;  // GLib aborted here: no box
+    EXPECT_FALSE(StartupResources::BoxPossible(f));
+    EXPECT_LT(StartupResources::kDescriptorsForBox, StartupResources::kDescriptorsNeeded);
+    EXPECT_GE(StartupResources::kDescriptorsForBox, 6 + 2);  // Qt's start, a box's files
+}
+
+TEST(StartupResources, NoBoxWhenShortOfAddressSpace) {
+    StartupResources::Figures f = Typical();
+    f.addressSpaceLimit = 120000 * 1024;
+    EXPECT_EQ(StartupResources::Check(f), Shortage::Memory);
+    EXPECT_FALSE(StartupResources::BoxPossible(f));
+    // Both short: the descriptors are named, and still no box.
+    f.descriptorLimit = 20;
+    EXPECT_EQ(StartupResources::Check(f), Shortage::FileHandles);
+    EXPECT_FALSE(StartupResources::BoxPossible(f));
+}

@@ -79,6 +79,13 @@ Shortage ResourceProbe::BeforeStart() {
     return Shortage::None;
 }
 
+bool ResourceProbe::BoxPossible() {
+    const StartupResources::Figures figures = Measure();
+    const auto need = StartupResources::AddressSpaceNeeded(figures.threadStack);
+    return StartupResources::BoxPossible(figures) && CanMap(static_cast<std::size_t>(need)) &&
+           CanStartThread();
+}
+
 Shortage ResourceProbe::AfterFailure() {
     // 16 MB: two thread stacks and a library - less than any start-up step that could fail.
     return StartupResources::FromProbes(!CanOpenFile(), !CanMap(std::size_t{16} << 20));

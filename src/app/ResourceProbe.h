@@ -16,6 +16,10 @@ public:
     // can fail even where the figures look fine (the thread limit, a fragmented address space).
     static StartupResources::Shortage BeforeStart();
 
+    // Whether the report of a refused start can be shown in a box (see
+    // StartupResources::BoxPossible), with the same trials of memory and threads.
+    static bool BoxPossible();
+
     // What made start-up fail, probed right after the failure: whether a file can still be
     // opened and whether a few megabytes can still be mapped.
     static StartupResources::Shortage AfterFailure();

@@ -19,6 +19,15 @@ StartupResources::Shortage StartupResources::Check(const Figures& figures) {
     return Shortage::None;
 }
 
+bool StartupResources::BoxPossible(const Figures& figures) {
+    const bool descriptors = figures.descriptorLimit < 0 ||
+                             figures.descriptorLimit - figures.descriptorsInUse >= kDescriptorsForBox;
+    const bool memory = figures.addressSpaceLimit < 0 ||
+                        figures.addressSpaceLimit - figures.addressSpaceInUse >=
+                            AddressSpaceNeeded(figures.threadStack);
+    return descriptors && memory;
+}
+
 StartupResources::Shortage StartupResources::FromProbes(bool outOfDescriptors, bool outOfMemory) {
     if (outOfDescriptors) return Shortage::FileHandles;
     if (outOfMemory) return Shortage::Memory;

@@ -43,6 +43,15 @@ public:
     static constexpr int kThreads = 6;
     static std::int64_t AddressSpaceNeeded(std::int64_t threadStack);
 
+    // Free descriptors that still let a refused start show its report in a box: Qt's start
+    // (6) and what a box opens (a font file at a time, the icon theme's cache), with margin.
+    static constexpr std::int64_t kDescriptorsForBox = 12;
+
+    // Whether a start refused for these figures can show its report in a box: when what is
+    // short are descriptors and enough of them are left for that. Short of address space it
+    // never tries: Qt goes on when a thread fails to start, and can then wait for it forever.
+    static bool BoxPossible(const Figures& figures);
+
     // The shortage these figures show, descriptors first (they are the commoner limit).
     static Shortage Check(const Figures& figures);
     // The cause of a start-up that failed inside Qt, from probes made at that moment: a file

@@ -40,6 +40,8 @@ QtMessageHandler g_qtHandler = nullptr;
 constexpr int kReservedDescriptors = 8;
 constexpr int kDescriptorsLeftFree = 4;
 DescriptorReserve* g_reserve = nullptr;
+// What start-up is short of, once the check before Qt's start has found it (see main).
+StartupResources::Shortage g_shortage = StartupResources::Shortage::None;
 
 std::string ProgramPath(const char* argv0) {
     char buf[4096];
@@ -73,7 +75,9 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
         // of descriptors or memory; the display is then fine, and saying so would send the
         // user looking in the wrong place. The probes run at once, in the state Qt saw.
         g_starting = false;  // no box: there is no display to show it on, or no resources
-        const StartupResources::Shortage cause = ResourceProbe::AfterFailure();
+        const StartupResources::Shortage cause =
+            g_shortage != StartupResources::Shortage::None ? g_shortage
+                                                           : ResourceProbe::AfterFailure();
         const bool shortage = cause != StartupResources::Shortage::None;
         const std::string text = StartupFailureText(
             shortage ? StartupResources::Kind(cause) : "EOSError", g_programPath, 0,
@@ -121,13 +125,18 @@ int main(int argc, char** argv) {
     ::mallopt(M_ARENA_MAX, 1);
 
     // Short of descriptors or memory, Qt's start fails in ways that name no cause, or none at
-    // all; check before it starts. No box: connecting to the display is what could not work.
-    if (const auto cause = ResourceProbe::BeforeStart(); cause != StartupResources::Shortage::None)
-        StartupFailed(StartupResources::Kind(cause), StartupResources::Message(cause));
+    // all; check before it starts. Where enough is left for a box, Qt starts just to show the
+    // report; otherwise standard error is all there is.
+    g_shortage = ResourceProbe::BeforeStart();
+    const bool refused = g_shortage != StartupResources::Shortage::None;
+    if (refused && !ResourceProbe::BoxPossible())
+        StartupFailed(StartupResources::Kind(g_shortage), StartupResources::Message(g_shortage));
 
     DescriptorReserve reserve(kReservedDescriptors, kDescriptorsLeftFree);
-    reserve.Fill();  // before Qt opens anything: the lowest numbers, below any later limit
-    g_reserve = &reserve;
+    if (!refused) {
+        reserve.Fill();  // before Qt opens anything: the lowest numbers, below any later limit
+        g_reserve = &reserve;
+    }
     // Qt's X11 backing store would take its shared memory from the X server, which hands it
     // over as a descriptor inside a reply. Out of descriptors, that reply arrives without it
     // and libxcb shuts the connection down: the program then waits for replies forever and
@@ -138,6 +147,8 @@ int main(int argc, char** argv) {
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
         Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication app(argc, argv);
+    if (refused)
+        StartupFailed(StartupResources::Kind(g_shortage), StartupResources::Message(g_shortage));
     const std::string title = ApplicationTitle(g_programPath);
     QGuiApplication::setApplicationDisplayName(QString::fromStdString(title));
     QGuiApplication::setDesktopFileName("org.pioout.PioOut");
