@@ -24,6 +24,10 @@ Sub-commands (each prints every run, then the median over the runs):
                yet, made by that very start).
     all        every one of the above.
 
+Options: --runs N (default 3), --seconds S (cpu, cadence; default 10), --scenarios
+idle,light[,load] (cpu), --no-cold (startup), --max-busy PCT (a run on a machine busier than
+that is printed, not counted, and done again), --exe, --stamp, --workdir, --json FILE.
+
 The exe is copied into --workdir first, so a rebuild cannot change it during the runs. All
 wine programs get WINEDEBUG=-all and WINEDLLOVERRIDES=mscoree,mshtml= (no Mono or Gecko
 installer when a prefix is made, as in the project's own wine test runner). Every session
@@ -195,6 +199,32 @@ def thread_names(pid: int) -> Dict[str, int]:
     return names
 
 
+class Runs:
+    """Run numbers 0..runs-1. With --max-busy, a run during which the machine was busier than
+    that (all CPUs, from /proc/stat) is printed but not counted, and done again (at most
+    2 x runs times in all)."""
+
+    def __init__(self, args):
+        self.runs, self.max_busy = args.runs, args.max_busy
+        self.done = self.repeats = 0
+        self.discarded: List[Dict] = []
+
+    def __iter__(self):
+        while self.done < self.runs:
+            yield self.done
+
+    def keep(self, busy: float, row: Dict, what: str) -> bool:
+        if self.max_busy is not None and busy > self.max_busy \
+                and self.repeats < 2 * self.runs:
+            self.repeats += 1
+            self.discarded.append(row)
+            print(f"  (not counted: {what} {busy:.0f} % busy, over --max-busy "
+                  f"{self.max_busy:g} %; run again)", flush=True)
+            return False
+        self.done += 1
+        return True
+
+
 # ---------------------------------------------------------------------------------------------
 # cpu
 
@@ -203,7 +233,8 @@ def run_cpu(args, prefix: WinePrefix) -> Dict:
     results = {}
     for name in args.scenarios:
         rows = []
-        for run in range(args.runs):
+        runs = Runs(args)
+        for run in runs:
             with WineSession(args, prefix) as s:
                 s.panel.wait_window(timeout=60)
                 rb.setup_scenario(s, rb.SCENARIOS[name], False)
@@ -243,13 +274,13 @@ def run_cpu(args, prefix: WinePrefix) -> Dict:
                         f"only {nbytes} port bytes in {args.seconds} s: port output not on")
                 mem = rb.memory_kb(pid)
                 threads = thread_names(pid)
-                rows.append({"share": share, "sched": sched, "wineserver": ws,
-                             "wineserver_sched": ws_sched, "others_sched": others,
-                             "others_sum": others_sum, "xvfb": xvfb, "bytes": nbytes,
-                             "rss_kb": mem["VmRSS"], "threads": mem["Threads"],
-                             "thread_names": threads, "load": m.text(),
-                             "load_before": m.load_before, "load_after": m.load_after,
-                             "busy": m.busy})
+                row = {"share": share, "sched": sched, "wineserver": ws,
+                       "wineserver_sched": ws_sched, "others": others,
+                       "others_sum": others_sum, "xvfb": xvfb, "bytes": nbytes,
+                       "rss_kb": mem["VmRSS"], "threads": mem["Threads"],
+                       "thread_names": threads, "load": m.text(),
+                       "load_before": m.load_before, "load_after": m.load_after,
+                       "busy": m.busy}
                 busiest = ", ".join(f"{k} {v:.2f}" for k, v in
                                     sorted(others.items(), key=lambda kv: -kv[1])[:3])
                 print(f"cpu {name:6s} run {run + 1}: exe {share:5.2f} % of one core "
@@ -258,6 +289,8 @@ def run_cpu(args, prefix: WinePrefix) -> Dict:
                       f"({busiest}), Xvfb {xvfb:5.2f} %, {nbytes} port bytes, "
                       f"{mem['Threads']} threads, VmRSS {mem['VmRSS'] / 1024:.1f} MB, "
                       f"{m.text()}", flush=True)
+                if runs.keep(m.busy, row, "all CPUs"):
+                    rows.append(row)
         med = {k: statistics.median(r[k] for r in rows)
                for k in ("share", "sched", "wineserver", "wineserver_sched", "others_sum",
                          "xvfb")}
@@ -265,7 +298,7 @@ def run_cpu(args, prefix: WinePrefix) -> Dict:
               f"(schedstat {med['sched']:5.2f} %), wineserver {med['wineserver']:5.2f} % "
               f"(schedstat {med['wineserver_sched']:5.2f} %), other wine processes "
               f"{med['others_sum']:5.2f} %, Xvfb {med['xvfb']:5.2f} %", flush=True)
-        results[name] = {"runs": rows, "median": med}
+        results[name] = {"runs": rows, "median": med, "not_counted": runs.discarded}
     return results
 
 
@@ -275,7 +308,8 @@ def run_cpu(args, prefix: WinePrefix) -> Dict:
 
 def run_cadence(args, prefix: WinePrefix) -> Dict:
     rows = []
-    for run in range(args.runs):
+    runs = Runs(args)
+    for run in runs:
         with WineSession(args, prefix) as s:
             s.panel.wait_window(timeout=60)
             s.port_on()
@@ -302,14 +336,16 @@ def run_cadence(args, prefix: WinePrefix) -> Dict:
                   f"  most frequent 0.2 ms bins: "
                   + ", ".join(f"{k}: {v}" for k, v in sorted(top, key=lambda kv: float(kv[0])))
                   + f" (others {rest})", flush=True)
-            rows.append(row)
+            if runs.keep(m.busy, row, "all CPUs"):
+                rows.append(row)
     med = statistics.median(r["reader"]["median"] for r in rows)
     p99 = statistics.median(r["reader"]["p99"] for r in rows)
     rate = statistics.median(r["rate"] for r in rows)
     print(f"cadence median of the runs: interval median {med:.3f} ms "
           f"({rb.verdict('cadence.median', med)}), p99 {p99:.3f} ms "
           f"({rb.verdict('cadence.p99', p99)}), {rate:.2f} bytes/s", flush=True)
-    return {"runs": rows, "median": med, "p99": p99, "rate": rate}
+    return {"runs": rows, "median": med, "p99": p99, "rate": rate,
+            "not_counted": runs.discarded}
 
 
 # ---------------------------------------------------------------------------------------------
@@ -354,7 +390,13 @@ def run_startup(args, prefix: WinePrefix) -> Dict:
                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))))
         h.check(h.wait_until(prefix.server_pid, 10.0, 0.02), "wineserver did not start")
         reference = None
-        for run in range(-1, args.runs):
+        warm_runs = Runs(args)
+
+        def launches():
+            yield -1  # the warm-up launch: its settled panel is the reference
+            yield from warm_runs
+
+        for run in launches():
             running = sorted(prefix_processes(prefix.path).values())
             with rb.Machine() as quiet:  # what the rest of the machine does: 1 s before
                 time.sleep(1.0)
@@ -376,12 +418,13 @@ def run_startup(args, prefix: WinePrefix) -> Dict:
                     row.update({"load": m.text(), "running_before": running,
                                 "load_before": m.load_before, "load_after": m.load_after,
                                 "busy": m.busy, "busy_before": quiet.busy})
-                    warm.append(row)
                     print(f"startup warm run {run + 1}: first change on screen "
                           f"{row['first_change_ms']:.1f} ms, panel complete {row['ms']:.1f} ms "
                           f"after the launch ({m.text()} during the start, "
                           f"{quiet.busy:.0f} % in the second before it; running before: "
                           f"{', '.join(running)})", flush=True)
+                    if warm_runs.keep(quiet.busy, row, "the second before the launch: all CPUs"):
+                        warm.append(row)
             wait_bare(xd, blank)
             # Explorer's desktop process ends a moment after the program: let it, so each
             # warm launch finds the same processes (the server and wine's services).
@@ -395,7 +438,8 @@ def run_startup(args, prefix: WinePrefix) -> Dict:
               f"{max(r['ms'] for r in warm):.1f} ms); {rb.verdict('startup', med)}",
               flush=True)
 
-        for run in range(0 if args.no_cold else args.runs):
+        cold_runs = Runs(args)
+        for run in ([] if args.no_cold else cold_runs):
             fresh = WinePrefix(os.path.join(args.workdir, "prefix-cold"))
             fresh.remove()
             h.check(not os.path.exists(fresh.path), "the cold prefix is still there")
@@ -407,20 +451,22 @@ def run_startup(args, prefix: WinePrefix) -> Dict:
                 row.update({"load": m.text(), "load_before": m.load_before,
                             "load_after": m.load_after, "busy": m.busy,
                             "busy_before": quiet.busy})
-                cold.append(row)
                 print(f"startup cold run {run + 1} (prefix made by this start): first "
                       f"change on screen {row['first_change_ms']:.1f} ms, panel complete "
                       f"{row['ms']:.1f} ms after the launch ({m.text()} during the start, "
                       f"{quiet.busy:.0f} % in the second before it)", flush=True)
+                if cold_runs.keep(quiet.busy, row, "the second before the launch: all CPUs"):
+                    cold.append(row)
             finally:
                 fresh.remove()
             wait_bare(xd, blank)
         if cold:
             cmed = statistics.median(r["ms"] for r in cold)
             print(f"startup cold median {cmed:.1f} ms over {len(cold)} runs", flush=True)
-    out = {"warm": {"runs": warm, "median": med}}
+    out = {"warm": {"runs": warm, "median": med, "not_counted": warm_runs.discarded}}
     if cold:
-        out["cold"] = {"runs": cold, "median": statistics.median(r["ms"] for r in cold)}
+        out["cold"] = {"runs": cold, "median": statistics.median(r["ms"] for r in cold),
+                       "not_counted": cold_runs.discarded}
     return out
 
 
@@ -466,6 +512,10 @@ def main() -> None:
                         help="cpu: comma-separated, of " + ", ".join(rb.SCENARIOS)
                              + " (default: %(default)s)")
     parser.add_argument("--no-cold", action="store_true", help="startup: warm runs only")
+    parser.add_argument("--max-busy", type=float, metavar="PCT",
+                        help="a run during which all CPUs were more than PCT %% busy (for "
+                             "startup: in the second before the launch) is printed, not "
+                             "counted, and done again (at most 2 x --runs repeats)")
     parser.add_argument("--json", help="write all figures to this file as well")
     args = parser.parse_args()
     args.scenarios = [n for n in args.scenarios.split(",") if n]
