@@ -62,7 +62,8 @@ The program
             /dev is never touched. Needs root. namespace=False runs it directly.
         The process is exec'ed in place (unshare -> sh -> exec), so .pid is the program.
         Context manager; on exit kills the process group if still running.
-        .wait_window(timeout=10) -> window id of the 340x200 main window, once mapped
+        .wait_window(timeout=10) -> window id of the 340x200 main window, once mapped (and,
+                                 for up to 3 s more, once its first picture is on the screen)
         .window, .origin (screen x, y of the window), .pid, .proc, .env,
         .started_at (time.monotonic() just before the launch)
         .windows()               visible top-level windows of the program: [WinInfo]
@@ -651,7 +652,28 @@ class Panel:
         check(info is not None, f"the main window did not appear within {timeout} s")
         self.window = info.id
         self.origin = (info.x, info.y)
+        self._wait_painted(info)
         return info.id
+
+    def _wait_painted(self, info: "WinInfo", timeout: float = 3.0) -> None:
+        """Waits (at most `timeout`, without failing) until the first picture has reached
+        the screen: the program sends it as plain image requests, top to bottom, which can
+        still be on their way when the window is already mapped. The panel's face is grained
+        everywhere, so its top and bottom rows show many colours once drawn."""
+        def painted():
+            try:
+                img = screenshot(self.env, window=info.id)
+            except (RuntimeError, ValueError, subprocess.TimeoutExpired):
+                return False
+            rows = (0, 1, img.height - 2, img.height - 1)
+            return all(len({img.pixel(x, y) for x in range(0, img.width, 3)}) > 3 for y in rows)
+
+        root = window_info(self.env, info.root)
+        if info.x >= 0 and info.y >= 0 and info.x + info.width <= root.width \
+                and info.y + info.height <= root.height:
+            wait_until(painted, timeout, 0.05)
+        else:
+            time.sleep(0.3)  # partly off the screen, where a window cannot be shot
 
     def screen(self, x: int, y: int) -> Tuple[int, int]:
         return self.origin[0] + x, self.origin[1] + y
