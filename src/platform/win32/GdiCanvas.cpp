@@ -74,15 +74,15 @@ void GdiCanvas::fillRect(const Rect& r, std::uint32_t rgb) {
     DeleteObject(brush);
 }
 
-HFONT GdiCanvas::FontFor(const FontSpec& spec) {
-    const auto key = std::make_tuple(spec.family, spec.pixelSize, spec.bold, spec.italic);
+HFONT GdiCanvas::FontFor(const FontSpec& wanted) {
+    const auto key = std::make_tuple(wanted.family, wanted.pixelSize, wanted.bold, wanted.italic);
     const auto it = fonts_.find(key);
     if (it != fonts_.end()) return it->second;
     // A negative height asks for the character height in pixels, as a pixel size means.
-    HFONT font = CreateFontW(-spec.pixelSize * scale_, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL,
-                             spec.italic, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    HFONT font = CreateFontW(-wanted.pixelSize * scale_, 0, 0, 0, wanted.bold ? FW_BOLD : FW_NORMAL,
+                             wanted.italic, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                             WideText::FromUtf8(spec.family).c_str());
+                             WideText::FromUtf8(wanted.family).c_str());
     if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     fonts_[key] = font;
     return font;

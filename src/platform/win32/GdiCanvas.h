@@ -28,7 +28,7 @@ public:
     int Scale() const { return scale_; }
 
 private:
-    HFONT FontFor(const FontSpec& spec);
+    HFONT FontFor(const FontSpec& wanted);
     RECT Physical(const Rect& r) const;
 
     HDC dc_;
