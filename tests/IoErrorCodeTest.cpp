@@ -35,6 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Linux numbers 2..5 mean different things than the messages say.
 TEST(IoErrorCode, UnlistedErrnoNeverYieldsAMessageCode) {
     for (int err = 1; err < 200; ++err) {
+        if (err == EAGAIN || err == EWOULDBLOCK) continue;
         switch (err) {
             case ENOENT:
             case ENODEV:
@@ -46,7 +47,6 @@ TEST(IoErrorCode, UnlistedErrnoNeverYieldsAMessageCode) {
             case EMFILE:
             case ENFILE:
             case EIO:
-            case EAGAIN:
             case ENOSPC:
             case ENOMEM:
             case EINVAL:

@@ -14,6 +14,9 @@ constexpr int kInvalidFunction = 1;
 }  // namespace
 
 int IoErrorCodeFromErrno(int err) {
+    // One value on Linux, two on other C libraries (Windows' has EWOULDBLOCK 140, EAGAIN 11):
+    // tested apart, since two equal case labels would not compile.
+    if (err == EAGAIN || err == EWOULDBLOCK) return kNotReady;
     switch (err) {
         // No port behind the path: missing node, or a node with no driver loaded.
         case ENOENT:
@@ -31,8 +34,6 @@ int IoErrorCodeFromErrno(int err) {
             return 4;
         case EIO:
             return kGeneralFailure;
-        case EAGAIN:  // same value as EWOULDBLOCK on Linux
-            return kNotReady;
         case ENOSPC:
             return kDiskFull;
         case ENOMEM:
