@@ -2,6 +2,7 @@
 
 #include "platform/win32/Win32Error.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/WindowClass.h"
 
 namespace {
 
@@ -15,16 +16,12 @@ AppWindow::AppWindow(Win32Platform& platform, HINSTANCE instance, const std::wst
     : platform_(platform) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &AppWindow::Proc;
+    wc.lpfnWndProc = &WindowClass::Route<AppWindow>;
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(instance, L"MAINICON");
     wc.lpszClassName = kClassName;
-    // Registered once per process; later windows of the kind reuse it. The query gets a
-    // structure of its own: it may write to it even when the class is not there.
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof existing;
-    if (!GetClassInfoExW(instance, kClassName, &existing) && !RegisterClassExW(&wc))
-        throw Win32Error("RegisterClassExW (Anwendung)");
+    // Registered once per process; later windows of the kind reuse it.
+    WindowClass::Register(wc, "Anwendung");
     // A caption, system menu and minimise box make the taskbar offer Minimise, Restore and
     // Close; at zero size none of it is ever drawn. It sits in the middle of the screen so
     // that boxes it owns open there.
@@ -50,16 +47,6 @@ AppWindow::~AppWindow() {
     if (smallIcon_) DestroyIcon(smallIcon_);
 }
 
-LRESULT CALLBACK AppWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<CREATESTRUCTW*>(lp);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<AppWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self || !self->hwnd_) return DefWindowProcW(hwnd, msg, wp, lp);
-    return self->OnMessage(msg, wp, lp);
-}
-
 LRESULT AppWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_CLOSE:
@@ -80,11 +67,7 @@ LRESULT AppWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             // Log-off or shutdown: nothing to save, the port keeps its last byte.
             if (wp) ExitProcess(0);
             return 0;
-        case WM_ENTERMENULOOP:
-        case WM_ENTERSIZEMOVE: platform_.EnterModal(); break;
-        case WM_EXITMENULOOP:
-        case WM_EXITSIZEMOVE: platform_.LeaveModal(); break;
-        default: break;
+        default: platform_.TrackModalLoop(msg); break;
     }
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }

@@ -22,7 +22,7 @@ public:
     void SetMainWindow(HWND main) { main_ = main; }
 
 private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    friend class WindowClass;  // its window procedure calls OnMessage
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
 
     Win32Platform& platform_;

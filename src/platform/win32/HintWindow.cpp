@@ -1,6 +1,7 @@
 #include "platform/win32/HintWindow.h"
 
 #include "platform/win32/Win32Error.h"
+#include "platform/win32/WindowClass.h"
 
 namespace {
 
@@ -17,12 +18,8 @@ HintWindow::HintWindow(HINSTANCE instance, HWND owner) {
     wc.lpszClassName = kClassName;
     // The drop shadow tooltips have on XP and later; a hint is a tooltip.
     wc.style = CS_DROPSHADOW;
-    // Registered once per process; later windows of the kind reuse it. The query gets a
-    // structure of its own: it may write to it even when the class is not there.
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof existing;
-    if (!GetClassInfoExW(instance, kClassName, &existing) && !RegisterClassExW(&wc))
-        throw Win32Error("RegisterClassExW (Hinweis)");
+    // Registered once per process; later windows of the kind reuse it.
+    WindowClass::Register(wc, "Hinweis");
     hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kClassName,
                             L"", WS_POPUP, 0, 0, 1, 1, owner, nullptr, instance, this);
     if (!hwnd_) throw Win32Error("CreateWindowExW (Hinweis)");
@@ -102,11 +99,7 @@ void HintWindow::Paint() {
 }
 
 LRESULT CALLBACK HintWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<CREATESTRUCTW*>(lp);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<HintWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = static_cast<HintWindow*>(WindowClass::Object(hwnd, msg, lp));
     switch (msg) {
         case WM_PAINT:
             if (self) {

@@ -10,6 +10,7 @@
 #include "platform/win32/GdiCanvas.h"
 #include "platform/win32/Win32Error.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/WindowClass.h"
 
 namespace {
 
@@ -28,17 +29,13 @@ PanelWindow::PanelWindow(Win32Platform& platform, HINSTANCE instance, HWND owner
     wc.cbSize = sizeof wc;
     // CS_DBLCLKS: Windows tells double clicks apart with the user's own time and distance.
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = &PanelWindow::Proc;
+    wc.lpfnWndProc = &WindowClass::Route<PanelWindow>;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     wc.hIcon = LoadIconW(instance, L"MAINICON");
     wc.lpszClassName = kClassName;
-    // Registered once per process; later windows of the kind reuse it. The query gets a
-    // structure of its own: it may write to it even when the class is not there.
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof existing;
-    if (!GetClassInfoExW(instance, kClassName, &existing) && !RegisterClassExW(&wc))
-        throw Win32Error("RegisterClassExW (Panel)");
+    // Registered once per process; later windows of the kind reuse it.
+    WindowClass::Register(wc, "Panel");
     hwnd_ = CreateWindowExW(0, kClassName, title.c_str(), WS_POPUP | WS_CLIPSIBLINGS, 0, 0,
                             logicalSize.width, logicalSize.height, owner, nullptr, instance, this);
     if (!hwnd_) throw Win32Error("CreateWindowExW (Panel)");
@@ -182,16 +179,6 @@ void PanelWindow::Leave() {
     platform_.Deliver([](WindowSink& sink) { sink.pointerLeave(); });
 }
 
-LRESULT CALLBACK PanelWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<CREATESTRUCTW*>(lp);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<PanelWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self || !self->hwnd_) return DefWindowProcW(hwnd, msg, wp, lp);
-    return self->OnMessage(msg, wp, lp);
-}
-
 LRESULT PanelWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_PAINT: Paint(); return 0;
@@ -248,11 +235,7 @@ LRESULT PanelWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
         }
-        case WM_ENTERMENULOOP:
-        case WM_ENTERSIZEMOVE: platform_.EnterModal(); break;
-        case WM_EXITMENULOOP:
-        case WM_EXITSIZEMOVE: platform_.LeaveModal(); break;
-        default: break;
+        default: platform_.TrackModalLoop(msg); break;
     }
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }

@@ -35,7 +35,7 @@ public:
     void Invalidate(const Rect& logical);
 
 private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    friend class WindowClass;  // its window procedure calls OnMessage
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
     void Paint();
     void Press(LPARAM lp, int button, bool doubleClick);

@@ -11,6 +11,7 @@
 #include "platform/win32/PanelWindow.h"
 #include "platform/win32/Win32Error.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/WindowClass.h"
 
 namespace {
 
@@ -35,12 +36,8 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
     wc.lpfnWndProc = &Win32Platform::MessageProc;
     wc.hInstance = instance_;
     wc.lpszClassName = kMessageClass;
-    // Registered once per process; later windows of the kind reuse it. The query gets a
-    // structure of its own: it may write to it even when the class is not there.
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof existing;
-    if (!GetClassInfoExW(instance_, kMessageClass, &existing) && !RegisterClassExW(&wc))
-        throw Win32Error("RegisterClassExW (Nachrichten)");
+    // Registered once per process; later windows of the kind reuse it.
+    WindowClass::Register(wc, "Nachrichten");
     messageWindow_ = CreateWindowExW(0, kMessageClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                      instance_, nullptr);
     if (!messageWindow_) throw Win32Error("CreateWindowExW (Nachrichten)");
@@ -181,6 +178,16 @@ void Win32Platform::LeaveModal() {
     if (modal_ == 0 || --modal_ > 0) return;
     KillTimer(messageWindow_, kModalTimer);
     timeEndPeriod(1);
+}
+
+void Win32Platform::TrackModalLoop(UINT msg) {
+    switch (msg) {
+        case WM_ENTERMENULOOP:
+        case WM_ENTERSIZEMOVE: EnterModal(); break;
+        case WM_EXITMENULOOP:
+        case WM_EXITSIZEMOVE: LeaveModal(); break;
+        default: break;
+    }
 }
 
 LRESULT CALLBACK Win32Platform::MessageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

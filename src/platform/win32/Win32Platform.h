@@ -64,6 +64,9 @@ public:
     // A modal loop of Windows' own begins or ends.
     void EnterModal();
     void LeaveModal();
+    // The same for a window's message that starts or ends one (a menu, moving or sizing);
+    // any other message is left alone.
+    void TrackModalLoop(UINT msg);
 
     // Whether waits end by a high-resolution timer (else at the 1 ms system tick).
     bool HighResolutionWait() const { return wait_.HighResolution(); }
