@@ -14,8 +14,10 @@ Test scaffolding
     sanitized(binary) -> bool      the program is built with AddressSanitizer or UBSan
     parse_args(description, argv=None, extra=None)
                                    --binary PATH (required), --artifacts DIR (optional),
-                                   --timeout SECONDS (whole-test watchdog, default 60);
-                                   extra(parser), if given, adds a test's own options
+                                   --timeout SECONDS (whole-test watchdog, default 60),
+                                   --wine-run, --wineserver, --prefix (the Windows program
+                                   under wine: see launch); extra(parser), if given, adds a
+                                   test's own options
     run_test(main, args)           runs main(args) under the watchdog; AssertionError -> exit 1
                                    (message on stderr), Skip -> 77, anything else -> exit 2
     check(cond, message)           raise AssertionError(message) unless cond
@@ -49,6 +51,16 @@ Port stand-in
       Bytes read together in one read() share a timestamp.
 
 The program
+    launch(args, port=None, name=None, tools=()) -> (panel, reader or None)
+                                   context manager for the tests both platforms share: the
+                                   Linux program, or with --wine-run the Windows one under wine
+                                   (winepanel.py). port "fifo": a stand-in port the reader
+                                   records; "absent": no port at all, every open fails; None:
+                                   the port is left alone (Linux: no private namespace, so no
+                                   root needed). name: a copy of the program under that file
+                                   name runs instead (the title comes from it; wine adds .exe).
+                                   tools: programs the test needs besides Xvfb, xdotool and
+                                   xwininfo.
     panel_with_port(binary, *tools) -> (panel, reader)   context manager: root and the tools
                                    required, then Xvfb, a PortFifo and the program started with
                                    it at /dev/parport0 in its own mount namespace
@@ -62,8 +74,18 @@ The program
             /dev is never touched. Needs root. namespace=False runs it directly.
         The process is exec'ed in place (unshare -> sh -> exec), so .pid is the program.
         Context manager; on exit kills the process group if still running.
-        .wait_window(timeout=10) -> window id of the 340x200 main window, once mapped (and,
-                                 for up to 3 s more, once its first picture is on the screen)
+        .wait_window(timeout=WINDOW_TIMEOUT) -> window id of the 340x200 main window, once
+                                 mapped (and, for up to 3 s more, once its first picture is on
+                                 the screen)
+        WINDOW_TIMEOUT           10 s; wine starts slower (WinePanel: 20 s)
+        CLOSE_LIMITS             (ends within, given up after) for Alt+F4 while the program
+                                 is busy: (0.5, 2.0) s; wine's (1.0, 3.0)
+        .stand_ins()             windows that only stand for the main one on a taskbar (wine's
+                                 1 x 1 owner window; none on Linux)
+        .boxes()                 the program's visible top-level windows but the main one and
+                                 its stand-ins
+        .box_texts()             the texts of the boxes opened so far, or None where they
+                                 cannot be read (Linux: a Qt box's text is only pixels)
         .window, .origin (screen x, y of the window), .pid, .proc, .env,
         .started_at (time.monotonic() just before the launch)
         .windows()               visible top-level windows of the program: [WinInfo]
@@ -188,6 +210,10 @@ def parse_args(description: str, argv: Optional[Sequence[str]] = None,
                         help="directory for screenshots and logs of a failed run")
     parser.add_argument("--timeout", type=float, default=60.0,
                         help="watchdog for the whole test, seconds")
+    # The Windows program under wine (see launch): --binary is then pio-out.exe.
+    parser.add_argument("--wine-run", default=None, help="the build's wine wrapper")
+    parser.add_argument("--wineserver", default="wineserver", help="wineserver to stop")
+    parser.add_argument("--prefix", default=None, help="wine prefix for the tests")
     if extra is not None:
         extra(parser)
     return parser.parse_args(argv)
@@ -577,6 +603,8 @@ exec "$@"
 
 class Panel:
     WIDTH, HEIGHT = 340, 200
+    WINDOW_TIMEOUT = 10.0
+    CLOSE_LIMITS = (0.5, 2.0)
 
     def __init__(self, binary: str, xvfb: Xvfb, port: Optional[str] = None,
                  namespace: Optional[bool] = None, workdir: Optional[str] = None,
@@ -636,7 +664,9 @@ class Panel:
                 infos.append(window_info(self.env, wid))
         return infos
 
-    def wait_window(self, timeout: float = 10.0) -> int:
+    def wait_window(self, timeout: Optional[float] = None) -> int:
+        timeout = self.WINDOW_TIMEOUT if timeout is None else timeout
+
         def find():
             if self.proc.poll() is not None:
                 raise AssertionError(
@@ -674,6 +704,19 @@ class Panel:
             wait_until(painted, timeout, 0.05)
         else:
             time.sleep(0.3)  # partly off the screen, where a window cannot be shot
+
+    def stand_ins(self) -> List[int]:
+        """Windows of the program that only stand for the panel (on a taskbar): none here."""
+        return []
+
+    def boxes(self) -> List[WinInfo]:
+        """The program's visible top-level windows other than the panel and its stand-ins."""
+        others = set(self.stand_ins()) | {self.window}
+        return [w for w in self.windows() if w.id not in others]
+
+    def box_texts(self) -> Optional[List[str]]:
+        """A Qt box's text reaches the screen only as pixels: the tests check those instead."""
+        return None
 
     def screen(self, x: int, y: int) -> Tuple[int, int]:
         return self.origin[0] + x, self.origin[1] + y
@@ -921,6 +964,31 @@ def save_artifacts(args: argparse.Namespace, name: str, env: dict, panel: Option
                 f.write(panel.stderr_text())
         return path
     return None
+
+
+@contextlib.contextmanager
+def launch(args: argparse.Namespace, port: Optional[str] = None, name: Optional[str] = None,
+           tools: Sequence[str] = ()):
+    """The program started for a test both platforms share: yields (panel, reader or None)."""
+    if args.wine_run:
+        import winepanel  # next to this file; it builds on this module
+        with winepanel.wine_panel(args, port=port == "fifo", name=name, tools=tools) as started:
+            yield started
+        return
+    require_tools("Xvfb", "xdotool", "xwininfo", *tools)
+    if port is not None:
+        require_tools("unshare")
+        require_root()
+    with tempfile.TemporaryDirectory(prefix="pio-e2e-") as tmp, contextlib.ExitStack() as stack:
+        binary = args.binary
+        if name is not None:
+            binary = os.path.join(tmp, name)
+            shutil.copy(args.binary, binary)
+        fifo = stack.enter_context(PortFifo(tmp)) if port == "fifo" else None
+        x = stack.enter_context(Xvfb())
+        panel = stack.enter_context(Panel(binary, x, port=fifo.path if fifo else None,
+                                          namespace=port is not None))
+        yield panel, (fifo.reader if fifo else None)
 
 
 @contextlib.contextmanager

@@ -34,16 +34,17 @@ def expect_leds(panel, lit, what, timeout=2.0):
 
 
 def stays_leds(panel, lit, what, duration=0.4):
-    """The LEDs keep showing `lit` for `duration` (a wrong change would show up)."""
+    """The LEDs keep showing `lit` for `duration` and at its end (a wrong change would show
+    up)."""
     end = time.monotonic() + duration
     while time.monotonic() < end:
         expect_leds(panel, lit, what, timeout=0)
         time.sleep(0.1)
+    expect_leds(panel, lit, what, timeout=0)
 
 
 def main(args):
-    h.require_tools("Xvfb", "xdotool", "xwininfo", "xwd")
-    with h.Xvfb() as x, h.Panel(args.binary, x, namespace=False) as panel:
+    with h.launch(args, tools=("xwd",)) as (panel, _):
         try:
             panel.wait_window()
             time.sleep(0.3)

@@ -30,7 +30,7 @@ def settle_on(reader, value, after, what, timeout=2.0):
 
 
 def main(args):
-    with h.panel_with_port(args.binary, "xwd") as (panel, r):
+    with h.launch(args, port="fifo", tools=("xwd",)) as (panel, r):
         try:
             panel.wait_window()
             time.sleep(0.5)

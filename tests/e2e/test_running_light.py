@@ -21,7 +21,7 @@ def runs(events):
 
 
 def main(args):
-    with h.panel_with_port(args.binary) as (panel, r):
+    with h.launch(args, port="fifo") as (panel, r):
         try:
             t_on = h.start_light(panel, r)
             h.check(r.wait_byte(8, 2.0, after=t_on) is not None,

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""The main window: borderless, 340x200 at 321,112, titled "pio-out"; Alt+F4 ends the program
-with exit code 0."""
+"""The main window: borderless, 340x200 at 321,112, showing the painted panel and titled after
+the program file (a copy named "Schalt-Tafel" or, under wine, "Schalt-Tafel.exe" gives
+"Schalt-tafel"); no other window; Alt+F4 ends the program with exit code 0."""
 import re
 import time
 
@@ -8,8 +9,7 @@ import harness as h
 
 
 def main(args):
-    h.require_tools("Xvfb", "xdotool", "xwininfo", "xprop", "xwd")
-    with h.Xvfb() as x, h.Panel(args.binary, x, namespace=False) as panel:
+    with h.launch(args, name="Schalt-Tafel", tools=("xprop", "xwd")) as (panel, _):
         try:
             wid = panel.wait_window()
             info = h.window_info(panel.env, wid)
@@ -35,9 +35,13 @@ def main(args):
             # The title, as window managers and xdotool see it.
             for prop in ("WM_NAME", "_NET_WM_NAME"):
                 value = h.window_property(panel.env, wid, prop)
-                h.check(value.endswith('= "pio-out"'), f"{prop} is {value!r}")
-            found = h.visible_windows(panel.env, name="^pio-out$")
-            h.check(found == [wid], f"visible windows named pio-out: {found}, expected [{wid}]")
+                h.check(value.endswith('= "Schalt-tafel"'), f"{prop} is {value!r}")
+            stand_ins = panel.stand_ins()
+            found = [w for w in h.visible_windows(panel.env, name="^Schalt-tafel$")
+                     if w not in stand_ins]
+            h.check(found == [wid],
+                    f"visible windows named Schalt-tafel: {found}, expected [{wid}]")
+            h.check(not panel.boxes(), f"windows besides the panel: {panel.boxes()}")
             # The panel was painted (not a blank window): its background is not uniform.
             img = panel.grab()
             colours = {img.pixel(px, py) for px in range(0, 340, 7) for py in range(0, 200, 7)}
