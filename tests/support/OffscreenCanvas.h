@@ -17,17 +17,22 @@ public:
     OffscreenCanvas(const OffscreenCanvas&) = delete;
     OffscreenCanvas& operator=(const OffscreenCanvas&) = delete;
 
-    void setClip(const Rect& clip) override;
-    void drawPicture(Point at, const Picture& picture) override;
-    void fillRect(const Rect& r, std::uint32_t rgb) override;
+    void setClip(const Rect& clip) override { target().setClip(clip); }
+    void drawPicture(Point at, const Picture& picture) override {
+        target().drawPicture(at, picture);
+    }
+    void fillRect(const Rect& r, std::uint32_t rgb) override { target().fillRect(r, rgb); }
     void drawText(const Rect& box, const std::string& utf8, const FontSpec& font,
-                  std::uint32_t rgb, TextAlign align) override;
+                  std::uint32_t rgb, TextAlign align) override {
+        target().drawText(box, utf8, font, rgb, align);
+    }
 
     // 0xRRGGBB of a pixel; finishes pending drawing first.
-    std::uint32_t pixel(int x, int y);
+    std::uint32_t pixel(int x, int y) { return image().pixel(x, y); }
     PixelImage image();
 
 private:
     struct Surface;  // the platform's image, painter and canvas
+    Canvas& target();  // the platform's canvas on the surface
     std::unique_ptr<Surface> surface_;
 };

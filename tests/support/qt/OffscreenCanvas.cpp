@@ -46,17 +46,7 @@ OffscreenCanvas::OffscreenCanvas(int width, int height) : surface_(std::make_uni
 
 OffscreenCanvas::~OffscreenCanvas() { surface_->end(); }
 
-void OffscreenCanvas::setClip(const Rect& clip) { surface_->canvas->setClip(clip); }
-void OffscreenCanvas::drawPicture(Point at, const Picture& picture) {
-    surface_->canvas->drawPicture(at, picture);
-}
-void OffscreenCanvas::fillRect(const Rect& r, std::uint32_t rgb) {
-    surface_->canvas->fillRect(r, rgb);
-}
-void OffscreenCanvas::drawText(const Rect& box, const std::string& utf8, const FontSpec& font,
-                               std::uint32_t rgb, TextAlign align) {
-    surface_->canvas->drawText(box, utf8, font, rgb, align);
-}
+Canvas& OffscreenCanvas::target() { return *surface_->canvas; }
 
 PixelImage OffscreenCanvas::image() {
     surface_->end();
@@ -68,5 +58,3 @@ PixelImage OffscreenCanvas::image() {
     surface_->begin();
     return copy;
 }
-
-std::uint32_t OffscreenCanvas::pixel(int x, int y) { return image().pixel(x, y); }

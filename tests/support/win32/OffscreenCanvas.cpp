@@ -44,17 +44,7 @@ OffscreenCanvas::~OffscreenCanvas() {
     DeleteDC(s.dc);
 }
 
-void OffscreenCanvas::setClip(const Rect& clip) { surface_->canvas->setClip(clip); }
-void OffscreenCanvas::drawPicture(Point at, const Picture& picture) {
-    surface_->canvas->drawPicture(at, picture);
-}
-void OffscreenCanvas::fillRect(const Rect& r, std::uint32_t rgb) {
-    surface_->canvas->fillRect(r, rgb);
-}
-void OffscreenCanvas::drawText(const Rect& box, const std::string& utf8, const FontSpec& font,
-                               std::uint32_t rgb, TextAlign align) {
-    surface_->canvas->drawText(box, utf8, font, rgb, align);
-}
+Canvas& OffscreenCanvas::target() { return *surface_->canvas; }
 
 PixelImage OffscreenCanvas::image() {
     GdiFlush();  // GDI may batch calls; the bits are only current after a flush
@@ -64,5 +54,3 @@ PixelImage OffscreenCanvas::image() {
     for (std::uint32_t& p : copy.rgb) p &= 0xFFFFFFu;
     return copy;
 }
-
-std::uint32_t OffscreenCanvas::pixel(int x, int y) { return image().pixel(x, y); }
