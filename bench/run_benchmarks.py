@@ -563,6 +563,26 @@ def run_click(args) -> Dict:
 # startup
 
 
+def time_to_panel(xd, rect, started_at: float, reference: bytes, blank: bytes,
+                  timeout: float) -> Dict:
+    """Grabs `rect` every ~1 ms from the launch at `started_at` until it equals `reference`:
+    milliseconds to the first change on screen and to the complete panel."""
+    first_change = first_right = None
+    deadline = started_at + timeout
+    while time.monotonic() < deadline:
+        img = xd.grab(*rect)
+        t = time.monotonic()
+        if first_change is None and img != blank:
+            first_change = t
+        if img == reference:
+            first_right = t
+            break
+        time.sleep(0.001)
+    h.check(first_right is not None, f"the panel never matched the reference in {timeout} s")
+    return {"ms": 1000.0 * (first_right - started_at),
+            "first_change_ms": 1000.0 * (first_change - started_at)}
+
+
 def run_startup(args) -> Dict:
     rows = []
     with h.Xvfb() as x, xdirect.XDirect(x.display) as xd:
@@ -573,18 +593,8 @@ def run_startup(args) -> Dict:
             blank = xd.grab(321, 112, 340, 200)
             with h.Panel(args.binary, x, namespace=False,
                          env=args.program_env or None) as panel:
-                first_change = first_right = None
                 if reference is not None:
-                    deadline = panel.started_at + 5.0
-                    while time.monotonic() < deadline:
-                        img = xd.grab(*rect)
-                        t = time.monotonic()
-                        if first_change is None and img != blank:
-                            first_change = t
-                        if img == reference:
-                            first_right = t
-                            break
-                        time.sleep(0.001)
+                    row = time_to_panel(xd, rect, panel.started_at, reference, blank, 5.0)
                 panel.wait_window()
                 if reference is None:
                     # The warm-up run: the settled panel is the reference picture.
@@ -599,11 +609,8 @@ def run_startup(args) -> Dict:
                     print(f"startup: reference taken in a warm-up run "
                           f"({len(colours)} colours)", flush=True)
                     continue
-                h.check(first_right is not None, "the panel never matched the reference")
-                ms = 1000.0 * (first_right - panel.started_at)
-                first_ms = 1000.0 * (first_change - panel.started_at)
-                rows.append({"ms": ms, "first_change_ms": first_ms,
-                             "load": os.getloadavg()[0]})
+                ms, first_ms = row["ms"], row["first_change_ms"]
+                rows.append({**row, "load": os.getloadavg()[0]})
                 print(f"startup run {run + 1}: first change on screen {first_ms:.1f} ms, "
                       f"panel complete {ms:.1f} ms after the launch "
                       f"(load {os.getloadavg()[0]:.2f})", flush=True)

@@ -352,25 +352,6 @@ def run_cadence(args, prefix: WinePrefix) -> Dict:
 # startup
 
 
-def time_to_panel(xd, panel: WinePanel, reference: bytes, blank: bytes, timeout: float
-                  ) -> Dict:
-    """Grabs the panel's rectangle every ~1 ms from the launch until it equals reference."""
-    first_change = first_right = None
-    deadline = panel.started_at + timeout
-    while time.monotonic() < deadline:
-        img = xd.grab(*PANEL_RECT)
-        t = time.monotonic()
-        if first_change is None and img != blank:
-            first_change = t
-        if img == reference:
-            first_right = t
-            break
-        time.sleep(0.001)
-    h.check(first_right is not None, f"the panel never matched the reference in {timeout} s")
-    return {"ms": 1000.0 * (first_right - panel.started_at),
-            "first_change_ms": 1000.0 * (first_change - panel.started_at)}
-
-
 def wait_bare(xd, blank: bytes) -> None:
     h.check(h.wait_until(lambda: xd.grab(*PANEL_RECT) == blank, 10.0, 0.02),
             "the panel's rectangle did not clear after the program ended")
@@ -403,7 +384,8 @@ def run_startup(args, prefix: WinePrefix) -> Dict:
             with WinePanel(args.exe_copy, x, prefix) as panel:
                 if reference is not None:
                     with rb.Machine() as m:
-                        row = time_to_panel(xd, panel, reference, blank, 30.0)
+                        row = rb.time_to_panel(xd, PANEL_RECT, panel.started_at, reference,
+                                               blank, 30.0)
                 panel.wait_window(timeout=60)
                 if reference is None:
                     time.sleep(1.0)
@@ -447,7 +429,8 @@ def run_startup(args, prefix: WinePrefix) -> Dict:
                 time.sleep(1.0)
             try:
                 with WinePanel(args.exe_copy, x, fresh) as panel, rb.Machine() as m:
-                    row = time_to_panel(xd, panel, reference, blank, 180.0)
+                    row = rb.time_to_panel(xd, PANEL_RECT, panel.started_at, reference,
+                                           blank, 180.0)
                 row.update({"load": m.text(), "load_before": m.load_before,
                             "load_after": m.load_after, "busy": m.busy,
                             "busy_before": quiet.busy})
