@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device front: a dark grained face between near-black bands, with bevel ramps.
 #include "Drawing.h"
 #include "Paint.h"

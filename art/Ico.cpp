@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows icon file: the 16-colour icon as a classic 4-bit entry with an AND mask at
 // 32, 48 and 64 pixels, and a PNG entry at 256 for the large views of Windows Vista and
 // later. Every size is the 32-pixel icon enlarged without smoothing, so all stay crisp.

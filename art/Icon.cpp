@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program icon: a 16-colour miniature of the panel.
 #include "Drawing.h"
 

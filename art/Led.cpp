@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The LEDs: glossy domes set into the panel, each with its own colour set.
 #include "Drawing.h"
 #include "Paint.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A minimal PNG writer: RGBA, no filtering, deflate "stored" blocks. The icons are tiny,
 // so compression is not worth a dependency.
 #include <array>

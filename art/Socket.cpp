@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A round panel socket seen head-on: hole, orange collar, metal ring and rim, shadow.
 #include "Drawing.h"
 #include "Paint.h"

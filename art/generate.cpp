@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pio-artgen OUTDIR: draws the panel pictures and writes them into OUTDIR as ArtData.cpp,
 // plus the icon as pio-out-32.png, pio-out-48.png and pio-out-64.png for the Linux desktop
 // and as pio-out.ico for the Windows program's resources.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of one output cycle (open, write one byte, close) and the CPU share of a writer
 // running at 100 cycles a second, against the in-memory fake and against a FIFO that
 // stands in for /dev/parport0 (the same syscalls minus the ppdev claim, which a machine

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Time-stamps every byte that reaches a FIFO, for the end-to-end benchmarks
 // (run_benchmarks.py).
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """End-to-end benchmarks of the real pio-out binary under Xvfb, with a FIFO standing in for
 /dev/parport0 (the e2e harness: tests/e2e/harness.py). Run as root (the private mount
 namespace that holds the stand-in port needs it), on a quiet machine, with a Release build:

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """End-to-end benchmarks of the Windows build (pio-out.exe) under wine, on Linux, with the
 same rig as run_benchmarks.py: Xvfb from the e2e harness, port bytes time-stamped by
 PortStamp on a FIFO, clicks through XTEST. The FIFO stands in for LPT1: under wine

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Direct X11 access for the benchmarks, through ctypes: libX11 and libXtst (the XTEST
 extension), both on any machine that has xdotool. No Python X bindings are needed.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Test programs of a Windows cross build run under wine through a small wrapper that gives
 # them this build's own prefix (see wine-run.sh.in). Included by the top-level CMakeLists
 # when cross-compiling with an emulator; sets CMAKE_CROSSCOMPILING_EMULATOR to the wrapper,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What both mingw-w64 toolchain files share; they set PIO_MINGW_TRIPLET first.
 #
 # The "-posix" compilers use the winpthreads threading model, which std::thread and

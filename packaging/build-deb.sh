@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds the release preset and makes the Debian package with
 # CPack: build-release/pio-out_VERSION-1_ARCH.deb. Then checks the package's control data
 # and file list. Try it in a fresh Debian 12 root with packaging/test-deb-in-root.sh.

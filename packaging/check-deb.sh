@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Checks the Debian package that `cpack -G DEB` wrote into the given folder: its control
 # data (name, section, dependencies) and its file list.
 # Usage: check-deb.sh DEB_DIR

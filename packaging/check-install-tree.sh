@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs the build into a scratch prefix and checks what a desktop needs from it: the
 # program, the menu entry, the icon in three sizes and the AppStream data, consistent with
 # each other and nothing else.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs inside the fresh Debian 12 root made by test-deb-in-root.sh: installs the package with
 # apt (which must find everything it needs through the package's Depends), then starts the
 # panel under Xvfb as an ordinary user and looks for its window.

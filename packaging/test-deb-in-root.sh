@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs the pio-out Debian package into a fresh Debian 12 (bookworm) root made with
 # debootstrap, lets apt resolve everything from the package's Depends, and starts the panel
 # there under Xvfb. It passes when a 340x200 window named "pio-out" appears.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages given as arguments that are not installed yet.
 # Sourced by the set-up scripts; uses sudo when not run as root.
 install_missing() {

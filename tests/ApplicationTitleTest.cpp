@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/ApplicationTitle.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measures the generated pictures: colours by row and radius, grain, shading and the icon.
 #include <gtest/gtest.h>
 

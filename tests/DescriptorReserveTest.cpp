@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/DescriptorReserve.h"
 
 #include <fcntl.h>

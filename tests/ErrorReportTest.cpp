@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The report of errors that escape a handler.
 #include "app/ErrorReport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hint timing and placement on the real panel layout.
 #include "panel/HintController.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows icon file the build writes (pio-out.ico, the program's MAINICON) holds the
 // icon built into the program: read here field by field as Windows would, without help
 // from the code that wrote it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The icon files the build writes for the desktop match the icon built into the program.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the panel (and a hint) goes on screens of every size.
 #include "panel/PanelPlacement.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/win32/PanelWindow.h"
 
 #include <gtest/gtest.h>

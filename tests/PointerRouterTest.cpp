@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pointer routing over drawn elements: topmost wins, capture, click and double-click rules.
 #include "panel/PointerRouter.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The running light and the load view: loops inside their handlers, nested in each other.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The event loop's rules, pinned on the simulated platform: nesting, ending, timers.
 #include "support/SimPlatform.h"
 

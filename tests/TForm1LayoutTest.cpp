@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panel's components: creation order, places, sizes, contents, hints and wiring.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An hour of virtual time on the whole panel: random clicks, double clicks, moves, keys and
 // activation changes while the port fails and recovers at random. The panel's invariants
 // are checked after every event, and memory must not grow.

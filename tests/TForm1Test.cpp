@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panel's handlers end to end on the simulated platform: toggles, the refresh and the
 // port, the display and port switches, and one report per port failure.
 #include "panel/TForm1.h"

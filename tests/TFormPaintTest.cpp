@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panel rendered on the off-screen canvas: places, hidden pictures, partial repaints.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "output/WinLptDevice.h"
 
 #include <gtest/gtest.h>

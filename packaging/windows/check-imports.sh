@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # check-imports.sh OBJDUMP EXE: the program must run from a bare folder, so it may import
 # only DLLs that every Windows has. A MinGW runtime DLL (libstdc++, libgcc, winpthread)
 # among them means the static linking did not take.

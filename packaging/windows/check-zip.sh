@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # check-zip.sh CPACK CPACK_CONFIG WORKDIR: builds the Windows zip and checks that it holds
 # exactly the program and the read-me, side by side at its top level.
 set -eu

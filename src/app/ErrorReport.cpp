@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/ErrorReport.h"
 
 #include "platform/Platform.h"

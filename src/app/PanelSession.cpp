@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/PanelSession.h"
 
 #include "output/EInOutError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pio-out on Windows: start-up, the event loop and the report of a failed start.
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pio-out: start-up, the event loop and the reports of errors.
 #include <QApplication>
 #include <QIcon>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "output/EInOutError.h"
 
 #include "output/PortDevice.h"

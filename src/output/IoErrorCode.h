@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Turns an errno value into the program's I/O error code (the codes EInOutError knows).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "output/OutputWord.h"
 
 #include "toolbox/PowerOfTwo.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "output/PortByte.h"
 
 std::uint8_t PortByte(std::int32_t word) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "output/PortWriter.h"
 
 #include "output/EInOutError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panel/HintController.h"
 
 #include "panel/HintGeometry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panel/HintGeometry.h"
 
 #include "panel/PanelPlacement.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panel/PanelPlacement.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panel/PointerRouter.h"
 
 #include "panel/TComponent.h"

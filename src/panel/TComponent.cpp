@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panel/TComponent.h"
 
 #include "platform/Platform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panel/TForm.h"
 
 TForm::TForm(std::string name, Platform& platform)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panel/TForm1.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Builds the panel's components in their creation order; later ones lie above earlier ones.
 #include "Artwork.h"
 #include "panel/TForm1.h"

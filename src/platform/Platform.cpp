@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/Platform.h"
 
 void Platform::requestQuit() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "toolbox/Delay.h"
 
 #include "platform/Platform.h"

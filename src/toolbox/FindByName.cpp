@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "toolbox/FindByName.h"
 
 #include "panel/TComponent.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "toolbox/PowerOfTwo.h"
 
 int PowerOfTwo(int n) {

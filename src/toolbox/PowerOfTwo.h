@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // 1 for any n <= 0, otherwise 2 to the power n.

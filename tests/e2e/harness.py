@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """End-to-end harness for pio-out: the real binary under Xvfb, driven by xdotool.
 
 Everything here cleans up after itself: each helper is a context manager, every process it

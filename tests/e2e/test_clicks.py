@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Clicks on a socket, its number or its LED toggle that channel; the channel LEDs show the
 channels only while the display switch (v5) is on."""
 import time

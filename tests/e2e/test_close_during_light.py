@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Alt+F4 while the running light runs ends the program within 500 ms (under wine 1 s), exit
 code 0, and the port output stops with it."""
 import time

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Double clicks at machine speed on the running-light switch: 6000 clicks 1 ms apart on `vl`
 with port output on. Each double click that comes while earlier lights still wait runs
 inside them; the program must not run out of stack. Afterwards switch, word and port agree

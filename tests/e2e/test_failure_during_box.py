@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """A port failure that comes while a box is open is reported once that box is closed.
 
 With port output on, the port is taken away: one box ("Datei nicht gefunden."). While it is

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Random input on the real program for two minutes: clicks, double clicks (also on the four
 switches, so port output, display, running light and load view are switched at random, now
 and then with hundreds of clicks 1 ms apart, and once with 6000 on the running light), drags,

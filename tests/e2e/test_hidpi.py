@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """On a screen scaled by 2 the panel keeps its logical place and size, its pictures are
 enlarged without smoothing (every picture pixel a uniform 2x2 block) and its text is drawn at
 the screen's own resolution."""

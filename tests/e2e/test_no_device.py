@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Without a port (/dev/parport0, under wine LPT1), switching port output on opens one stop box
 ("pio-out", "Datei nicht gefunden."); once it is closed no other box follows while output stays
 on, and Alt+F4 still ends the program with exit code 0."""

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Started without a display (DISPLAY unset, or naming a display nobody serves) the program
 reports the failure on stderr and ends with exit code 1 - no crash, no abort."""
 import os

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Out of descriptors while the port works: with the limit lowered to the count in use, the
 port cycle (which opens the port every tick) fails with "Zu viele Dateien geoeffnet". The box
 that reports it is mapped and drawn - its own background, its text in anti-aliased glyphs,

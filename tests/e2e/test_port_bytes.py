@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The bytes that reach the port: nothing before port output (pout) is switched on, then one
 byte per 10 ms refresh carrying the channels (channel n -> bit n+1), nothing once it is off."""
 import time

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The running light sweeps one channel to and fro: with port output on, the bytes run
 8,16,32,64,128,64,32,16,8,4,8,... one step about every 100 ms."""
 import statistics

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The panel's place: 321,112 wherever the 340x200 window fits there; on a smaller screen
 it moves up and left by the least amount that makes it fit, and where the screen is narrower
 (or lower) than the window it sits at the left (or top) edge and shows what fits. It opens mapped and painted on every one."""

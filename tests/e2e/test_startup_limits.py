@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Started with too few descriptors (ulimit -n) or too little address space (ulimit -v), the
 program ends within seconds with exit code 1 and a start-up report on stderr that names the
 real cause: "Zu viele Dateien geoeffnet" (EInOutError) or "Zu wenig Arbeitsspeicher"

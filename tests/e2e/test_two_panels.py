@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Two panels, one port: two instances of the program in one private /dev share the FIFO that
 stands in for /dev/parport0, and both switch port output on. Only the first one's bytes reach
 the port; the second shows exactly one box, "Der Port wird von einem anderen Panel benutzt.",

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The main window: borderless, 340x200 at 321,112, showing the painted panel and titled after
 the program file (a copy named "Schalt-Tafel" or, under wine, "Schalt-Tafel.exe" gives
 "Schalt-tafel"); no other window; Alt+F4 ends the program with exit code 0."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The Windows pio-out.exe under wine, for the end-to-end tests both platforms share.
 
 harness.launch() comes here when a test is given --wine-run; the test itself is the same as on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Makes the one mistake named by its argument, for the sanitizers to report.
 #include <cstdlib>
 #include <cstring>

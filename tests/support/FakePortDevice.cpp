@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/FakePortDevice.h"
 
 bool FakePortDevice::fire(Fault& fault, int& value) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/HintPopup.h"
 
 #include <QFontMetrics>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // How the panel's logical pixels map to a monitor's physical ones. The panel is pixel art:
