@@ -281,7 +281,7 @@ TEST_P(ArtworkLedTest, RimAtTheBottomIsDarker) {
     EXPECT_LT(lumaOf(p.pixel(5, 9)), lumaOf(p.pixel(5, 1)));
 }
 
-TEST_P(ArtworkLedTest, DomeIsNinePixelsAcrossWithGrainInTheCorners) {
+TEST_P(ArtworkLedTest, NinePixelDomeWithGrainyCorners) {
     const Picture p = artwork::led(GetParam().led);
     // How far a pixel is from the grey of the panel, in its most different channel.
     const auto offPanel = [&](int x, int y) {

@@ -38,7 +38,11 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{105, "I/O-Fehler 105"}, MessageCase{107, "I/O-Fehler 107"},
         MessageCase{1117, "I/O-Fehler 1117"}, MessageCase{-7, "I/O-Fehler -7"},
         MessageCase{-2, "I/O-Fehler -2"}, MessageCase{2147483647, "I/O-Fehler 2147483647"},
-        MessageCase{-2147483647 - 1, "I/O-Fehler -2147483648"}));
+        MessageCase{-2147483647 - 1, "I/O-Fehler -2147483648"}),
+    [](const auto& info) {
+        const long long code = info.param.code;
+        return (code < 0 ? "codeMinus" : "code") + std::to_string(code < 0 ? -code : code);
+    });
 
 TEST(EInOutError, MessagesAreUtf8) {
     // "ü" and "ö" as two-byte UTF-8 sequences, not Latin-1 single bytes.

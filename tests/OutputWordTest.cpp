@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -67,7 +68,10 @@ INSTANTIATE_TEST_SUITE_P(
                       StepCase{34, true, 68, false},   // channel 6 on pushes into bit 6
                       StepCase{68, false, 34, false},  // and comes back through channel 6
                       StepCase{63, true, 126, false},  // a full bar doubles past the LEDs
-                      StepCase{2, false, 1, true}));
+                      StepCase{2, false, 1, true}),
+    [](const auto& info) {
+        return "from" + std::to_string(info.param.word) + (info.param.up ? "Up" : "Down");
+    });
 
 TEST(RiderStep, FullSweepHasPeriodTen) {
     std::int32_t word = 1;
@@ -104,4 +108,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, LoadBarsTest,
                                            std::make_tuple(270, 15), std::make_tuple(271, 31),
                                            std::make_tuple(810, 31), std::make_tuple(900, 31),
                                            std::make_tuple(901, 63),
-                                           std::make_tuple(100000, 63)));
+                                           std::make_tuple(100000, 63)),
+                         [](const auto& info) {
+                             return "late" + std::to_string(std::get<0>(info.param)) + "ms";
+                         });

@@ -18,7 +18,7 @@ constexpr Rect kPanel{321, 112, 340, 200};
 
 }  // namespace
 
-TEST_P(PanelPlacementTest, KeepsItsPlaceWhereItFitsAndMovesUpLeftByTheLeastOtherwise) {
+TEST_P(PanelPlacementTest, StaysOrMovesTheLeast) {
     const Case& c = GetParam();
     const Point at = PanelPlacement(kPanel, c.screen);
     EXPECT_EQ(at.x, c.expected.x);

@@ -49,7 +49,12 @@ INSTANTIATE_TEST_SUITE_P(Words, PortByteTest,
                                            ByteCase{68, 16}, ByteCase{1, 4}, ByteCase{32, 128},
                                            ByteCase{63, 252}, ByteCase{255, 252},
                                            ByteCase{256 + 5, 20},  // only the low byte counts
-                                           ByteCase{-1, 252}));
+                                           ByteCase{-1, 252}),
+                         [](const auto& info) {
+                             const long long w = info.param.word;
+                             return (w < 0 ? "wordMinus" : "word") +
+                                    std::to_string(w < 0 ? -w : w);
+                         });
 
 // A fault injected at one step and what the cycle must do about it.
 struct FaultCase {
@@ -66,7 +71,7 @@ void PrintTo(const FaultCase& c, std::ostream* os) {
 
 class PortWriterFaultTest : public ::testing::TestWithParam<FaultCase> {};
 
-TEST_P(PortWriterFaultTest, FirstFailingStepEndsTheCycleWithItsCode) {
+TEST_P(PortWriterFaultTest, FirstFailureWins) {
     const FaultCase& c = GetParam();
     FakePortDevice device;
     c.inject(device);
@@ -79,7 +84,7 @@ TEST_P(PortWriterFaultTest, FirstFailingStepEndsTheCycleWithItsCode) {
     EXPECT_FALSE(device.isOpen());
 }
 
-TEST_P(PortWriterFaultTest, NextCycleAfterAFailureStartsClean) {
+TEST_P(PortWriterFaultTest, NextCycleStartsClean) {
     const FaultCase& c = GetParam();
     FakePortDevice device;
     c.inject(device);

@@ -203,7 +203,7 @@ TEST_F(PatternTest, TickRunsExactlyWhileTheViewIsOn) {
 // Double clicks at machine speed, 1 ms apart, with port output on.
 class MachineSpeedLightTest : public PatternTest, public ::testing::WithParamInterface<int> {};
 
-TEST_P(MachineSpeedLightTest, NestingStaysBoundedAndTheSwitchEndsAsTheClicksImply) {
+TEST_P(MachineSpeedLightTest, BoundedNestingAndTheRightEndState) {
     const int count = GetParam();
     const std::int64_t end = 100 + count;
     sim.at(5).doubleClick(At(form.pout));

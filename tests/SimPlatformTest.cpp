@@ -38,7 +38,7 @@ TEST(SimPlatform, HandlersNestInsideAPump) {
     EXPECT_EQ(r.at[2], 60);
 }
 
-TEST(SimPlatform, EndRequestInsideAPumpEndsTheLoopOnlyAfterTheOutermostHandler) {
+TEST(SimPlatform, EndInsideAPumpWaitsForTheOutermostHandler) {
     SimPlatform sim;
     Recorder r;
     sim.at(10).call([&] {

@@ -220,7 +220,7 @@ TEST_F(TForm1Test, AReportShownAfterThePortCameBackHoldsNothingBack) {
     EXPECT_EQ(sim.boxes().size(), 2u);
 }
 
-TEST(TwoPanelsTest, OnlyOnePanelDrivesThePortAndTheOtherTakesOverWhenItIsFree) {
+TEST(TwoPanelsTest, OnlyOneDrivesThePortTheOtherTakesOver) {
     auto port = std::make_shared<FakePortDevice::Port>();
     auto first = std::make_unique<PanelRig>(port);
     auto second = std::make_unique<PanelRig>(port);
