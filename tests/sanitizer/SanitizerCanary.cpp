@@ -3,6 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+
+// The leak's only pointer; a global the compiler must keep writing to, so neither the
+// allocation nor the store that loses it can be left out.
+void* volatile g_lost = nullptr;
+
 int main(int argc, char** argv) {
     const char* what = argc > 1 ? argv[1] : "";
     volatile int n = argc + 7;  // 9 when called with one argument; unknown to the compiler
@@ -14,8 +19,8 @@ int main(int argc, char** argv) {
         volatile int big = std::numeric_limits<int>::max();
         return big + n > 0 ? 0 : 3;  // signed overflow
     } else if (std::strcmp(what, "leak") == 0) {
-        void* volatile p = std::malloc(64);
-        p = nullptr;  // the only pointer is gone
+        g_lost = std::malloc(64);
+        g_lost = nullptr;  // the only pointer is gone
     }
     return 0;
 }
