@@ -4,11 +4,12 @@
 #include "output/EInOutError.h"
 #include "platform/Platform.h"
 
-PanelSession::PanelSession(Platform& platform, PortDevice& device, std::string title)
+PanelSession::PanelSession(Platform& platform, PortDevice& device, std::string title,
+                           std::string credit)
     : platform_(platform),
       writer_(device),
       report_(platform, std::move(title)),
-      form_(platform, writer_) {
+      form_(platform, writer_, std::move(credit)) {
     report_.Install();
     report_.SetCancelMode([this] { form_.CancelMode(); });
     report_.OnBeforeBox([this](std::exception_ptr error) {

@@ -14,7 +14,9 @@ class PortDevice;
 // over the platform's port device, and the error report with what it must tell the form.
 class PanelSession final {
 public:
-    PanelSession(Platform& platform, PortDevice& device, std::string title);
+    // `credit`: the panel's credit line, which names the port `device` is.
+    PanelSession(Platform& platform, PortDevice& device, std::string title,
+                 std::string credit = TForm1::kCredit);
     ~PanelSession();
     PanelSession(const PanelSession&) = delete;
     PanelSession& operator=(const PanelSession&) = delete;

@@ -9,10 +9,14 @@
 
 #include <csignal>
 #include <cstdio>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "Artwork.h"
 #include "app/ApplicationTitle.h"
+#include "app/CommandLine.h"
+#include "app/CreditLine.h"
 #include "app/DescriptorReserve.h"
 #include "app/PanelSession.h"
 #include "app/ResourceProbe.h"
@@ -89,6 +93,19 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
     if (g_qtHandler) g_qtHandler(type, context, msg);
 }
 
+// --help, --version or a mistake on the command line: the text goes out and the program ends
+// before anything else has started, so none of it needs a display. A write that fails
+// (standard output closed or a full disk) ends it with 1, so a script notices.
+int PrintAndEnd(const CommandLine& line) {
+    std::FILE* out = line.action() == CommandLine::Action::UsageError ? stderr : stdout;
+    const bool written = std::fputs(line.text().c_str(), out) >= 0 && std::fflush(out) == 0;
+    if (!written) {
+        std::fputs("pio-out: Schreibfehler\n", stderr);
+        return 1;
+    }
+    return line.exitCode();
+}
+
 // Log-off, shutdown and kill end the program at once; nothing is saved.
 void OnEndSignal(int) { ::_exit(0); }
 
@@ -112,6 +129,11 @@ QIcon ProgramIcon() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const CommandLine line = CommandLine::Parse(
+        std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), PortRules::Linux,
+        PIO_PROGRAM_VERSION);
+    if (line.action() != CommandLine::Action::Run) return PrintAndEnd(line);
+
     g_programPath = ProgramPath(argc > 0 ? argv[0] : nullptr);
     std::signal(SIGPIPE, SIG_IGN);  // a port stand-in whose reader left gives EPIPE instead
     std::signal(SIGTERM, OnEndSignal);
@@ -147,7 +169,10 @@ int main(int argc, char** argv) {
 
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
         Qt::HighDpiScaleFactorRoundingPolicy::Round);
-    QApplication app(argc, argv);
+    // Qt sees the program name only: the command line has been read, and Qt's own options
+    // (-platform, -display, ...) are not part of it. Its environment variables still work.
+    int qtArgc = argc > 0 ? 1 : 0;
+    QApplication app(qtArgc, argv);
     if (refused)
         StartupFailed(StartupResources::Kind(g_shortage), StartupResources::Message(g_shortage));
     const std::string title = ApplicationTitle(g_programPath);
@@ -157,8 +182,8 @@ int main(int argc, char** argv) {
 
     try {
         QtPlatform platform;
-        PpdevDevice device("/dev/parport0");  // stands for LPT1
-        PanelSession session(platform, device, title);
+        PpdevDevice device(line.port().device);
+        PanelSession session(platform, device, title, CreditLine(line.port().name));
         // The box is shown with the reserve given up, and it is taken back afterwards.
         session.Report().OnBeforeBox([&reserve](std::exception_ptr) { reserve.Release(); });
         session.Report().OnAfterBox([&reserve] { reserve.Fill(); });

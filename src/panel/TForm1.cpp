@@ -2,6 +2,7 @@
 #include "panel/TForm1.h"
 
 #include <string>
+#include <utility>
 
 #include "output/EInOutError.h"
 #include "output/OutputWord.h"
@@ -17,7 +18,8 @@ void Toggle(TComponent* c) { c->Tag = c->Tag == 0 ? 1 : 0; }
 
 }  // namespace
 
-TForm1::TForm1(Platform& platform, PortWriter& port) : TForm("Form1", platform), port_(port) {
+TForm1::TForm1(Platform& platform, PortWriter& port, std::string credit)
+    : TForm("Form1", platform), port_(port), credit_(std::move(credit)) {
     Caption = "PIO Out";
     Color = 0xFFFFFF;
     Bounds = {321, 112, 340, 200};

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <string>
+
 #include "panel/TComponent.h"
 #include "panel/TForm.h"
 
@@ -9,7 +11,11 @@ class PortWriter;
 // The panel: six channels with sockets, number tags and LEDs, and four switch LEDs.
 class TForm1 final : public TForm {
 public:
-    TForm1(Platform& platform, PortWriter& port);
+    // The credit line of a panel on the first port.
+    static constexpr const char* kCredit = "PIO Out \xC2\xB7 6 Kan\xC3\xA4le an LPT1";
+
+    // `credit`: the text of the credit line `Label1`, which names the port in use.
+    TForm1(Platform& platform, PortWriter& port, std::string credit = kCredit);
 
     // Components, in creation order.
     TImage* Image1;
@@ -50,7 +56,6 @@ public:
     static constexpr int kMaxLightNesting = 32;
     int LightNesting() const { return lightNesting_; }
 
-    static constexpr const char* kCredit = "PIO Out \xC2\xB7 6 Kan\xC3\xA4le an LPT1";
 
 private:
     void CreateComponents();
@@ -58,6 +63,7 @@ private:
     void WritePort();
 
     PortWriter& port_;
+    std::string credit_;
     // Code of the port failure the user has been shown in this episode (0: none). The same
     // failure is not reported again until a cycle succeeds or port output is switched off.
     int reportedPortCode_ = 0;

@@ -30,7 +30,7 @@ void TForm1::CreateComponents() {
 
     Image1 = image("Image1", {0, -1}, artwork::background());
     Image1->Tag = 16;
-    Label1 = Add<TLabel>("Label1", pf, Rect{13, 176, 315, 18}, kCredit);
+    Label1 = Add<TLabel>("Label1", pf, Rect{13, 176, 315, 18}, credit_);
     Label1->Font = {"Times New Roman", 15, true, true};
     Label1->FontColor = kSilver;
     Label1->Transparent = true;

@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: MIT
+#include "app/CommandLine.h"
+
+#include <optional>
+#include <utility>
+
+namespace {
+
+enum class Option { None, Port, Help, Version };
+
+struct LongOptionName {
+    const char* name;
+    Option option;
+};
+constexpr LongOptionName kOptions[] = {
+    {"port", Option::Port}, {"help", Option::Help}, {"version", Option::Version}};
+
+// The option that `name` (what follows "--", up to any "=") spells out or shortens. The
+// three names start with different letters, so no prefix is ambiguous.
+const LongOptionName* FindOption(const std::string& name) {
+    if (name.empty()) return nullptr;
+    for (const LongOptionName& o : kOptions)
+        if (std::string(o.name).compare(0, name.size(), name) == 0) return &o;
+    return nullptr;
+}
+
+// A word of the command line as the error line shows it: control characters (a newline in
+// a quoted argument) become "?", so the message stays one line.
+std::string Quoted(const std::string& word) {
+    std::string shown = "„";
+    for (char c : word) {
+        const auto byte = static_cast<unsigned char>(c);
+        shown += byte < 0x20 || byte == 0x7F ? '?' : c;
+    }
+    return shown + "“";
+}
+
+}  // namespace
+
+CommandLine CommandLine::Parse(const std::vector<std::string>& args, PortRules rules,
+                               const std::string& version) {
+    PortChoice port = PortChoice::Default(rules);
+    Action shown = Action::Run;  // the first of --help and --version
+    std::string mistake;         // the first thing wrong on the line
+    auto wrong = [&mistake](std::string what) {
+        if (mistake.empty()) mistake = std::move(what);
+    };
+    const std::string accepted = std::string(" (") + PortChoice::Accepted(rules) + ")";
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--") {
+            if (i + 1 < args.size()) wrong("überzähliges Argument " + Quoted(args[i + 1]));
+            break;
+        }
+        if (arg.size() < 2 || arg[0] != '-') {
+            wrong("überzähliges Argument " + Quoted(arg));
+            continue;
+        }
+        const std::size_t eq = arg.find('=');
+        const LongOptionName* option =
+            arg[1] == '-' ? FindOption(arg.substr(2, eq == std::string::npos ? eq : eq - 2))
+                          : nullptr;
+        if (!option) {
+            wrong("unbekannte Option " + Quoted(arg));
+            continue;
+        }
+        const std::string full = std::string("--") + option->name;
+        if (option->option == Option::Port) {
+            // Like getopt_long: the value follows "=" or is the next word, whatever it is.
+            std::optional<std::string> value;
+            if (eq != std::string::npos)
+                value = arg.substr(eq + 1);
+            else if (i + 1 < args.size())
+                value = args[++i];
+            if (!value || value->empty()) {
+                wrong("Option " + Quoted(full) + " braucht ein Gerät" + accepted);
+                continue;
+            }
+            const std::optional<PortChoice> named = PortChoice::FromName(*value, rules);
+            if (!named) {
+                wrong("unbekannter Port " + Quoted(*value) + accepted);
+                continue;
+            }
+            port = *named;  // given twice, the last one counts
+            continue;
+        }
+        if (eq != std::string::npos) {
+            wrong("Option " + Quoted(full) + " erlaubt kein Argument");
+            continue;
+        }
+        if (shown == Action::Run)
+            shown = option->option == Option::Help ? Action::ShowHelp : Action::ShowVersion;
+    }
+
+    // Help and version win over mistakes elsewhere on the line: whoever asks for help
+    // gets it.
+    if (shown == Action::ShowHelp) return {shown, port, HelpText(rules)};
+    if (shown == Action::ShowVersion) return {shown, port, VersionText(version)};
+    if (!mistake.empty()) return {Action::UsageError, port, ErrorLine(mistake)};
+    return {Action::Run, port, ""};
+}
+
+std::string CommandLine::ErrorLine(const std::string& what) {
+    return "pio-out: " + what + " – „pio-out --help“ zeigt die Optionen.\n";
+}
+
+std::string CommandLine::VersionText(const std::string& version) {
+    return "pio-out " + version +
+           "\n"
+           "Copyright (C) 2026 The pio-out authors\n"
+           "Lizenz MIT: Dies ist freie Software; Sie dürfen sie verändern und weitergeben.\n"
+           "Es gibt KEINE GARANTIE, soweit gesetzlich zulässig.\n";
+}
+
+std::string CommandLine::HelpText(PortRules rules) {
+    const std::string head =
+        "Aufruf: pio-out [OPTION]…\n"
+        "Bedienfeld für sechs Ausgänge an der Parallelschnittstelle: schaltet die\n"
+        "Datenleitungen D2 bis D7 und zeigt sie als LEDs.\n"
+        "\n";
+    const std::string ports =
+        rules == PortRules::Windows
+            ? "      --port=GERÄT  diesen Port ansteuern: LPT1 bis LPT9 (Vorgabe: LPT1)\n"
+            : "      --port=GERÄT  diesen Port ansteuern: LPT1 bis LPT3 (/dev/parport0 bis\n"
+              "                      /dev/parport2) oder ein Gerätepfad wie /dev/parport1\n"
+              "                      (Vorgabe: LPT1)\n";
+    const std::string more =
+        rules == PortRules::Windows
+            ? "Beschreibung und Fehlermeldungen: LIESMICH.txt neben pio-out.exe.\n"
+            : "Beschreibung, Rechte am Port (Gruppe lp, Modul ppdev) und Fehlermeldungen:\n"
+              "„man pio-out“.\n";
+    return head + ports +
+           "      --help        diese Hilfe anzeigen und beenden\n"
+           "      --version     Versionsinformation anzeigen und beenden\n"
+           "\n"
+           "Exit-Status:\n"
+           "  0  beendet ohne Fehler\n"
+           "  1  Start fehlgeschlagen (etwa ohne Anzeige)\n"
+           "  2  falscher Aufruf\n"
+           "\n" +
+           more;
+}
