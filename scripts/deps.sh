@@ -8,12 +8,23 @@ install_missing() {
             missing="$missing $pkg"
     done
     [ -z "$missing" ] && return 0
-    echo "Installing:$missing"
     as_root=""
     [ "$(id -u)" -ne 0 ] && as_root="sudo"
-    $as_root apt-get update -qq
+    # apt and dpkg report every package they fetch, unpack and set up: thousands of lines on a
+    # fresh system. They go to a log; only a failure shows its end.
+    apt_log="${TMPDIR:-/tmp}/pio-out-apt.$$.log"
+    echo "Installing$missing (log: $apt_log)"
     # shellcheck disable=SC2086
-    DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq --no-install-recommends $missing
+    if $as_root apt-get update -qq >"$apt_log" 2>&1 &&
+        DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq --no-install-recommends \
+            $missing >>"$apt_log" 2>&1; then
+        rm -f "$apt_log"
+    else
+        status=$?
+        tail -n 40 "$apt_log" >&2
+        echo "Installing the packages above failed (exit $status); the whole log is $apt_log" >&2
+        return "$status"
+    fi
 }
 
 BUILD_PACKAGES="cmake make g++ qt6-base-dev libgl-dev fonts-liberation"
