@@ -2,10 +2,11 @@
 # SPDX-License-Identifier: MIT
 # Installs the build into a scratch prefix and checks what a desktop needs from it: the
 # program, the menu entry, the icon in three sizes and the AppStream data, consistent with
-# each other and nothing else.
-# Usage: check-install-tree.sh CMAKE BUILD_DIR STAGE_DIR BINDIR DATADIR
+# each other, the manual page and the licence, and nothing else. Then removes it all again
+# with the uninstall script, by the manifest that the installation wrote.
+# Usage: check-install-tree.sh CMAKE BUILD_DIR STAGE_DIR BINDIR DATADIR MANDIR DOCDIR UNINSTALL
 set -eu
-cmake=$1 build=$2 stage=$3 bindir=$4 datadir=$5
+cmake=$1 build=$2 stage=$3 bindir=$4 datadir=$5 mandir=$6 docdir=$7 uninstall=$8
 id=org.pioout.PioOut
 status=0
 fail() { echo "FAIL: $*"; status=1; }
@@ -16,7 +17,8 @@ rm -rf "$stage"
 # Exactly these files, nothing more (no libraries, headers or test programs).
 expected=$(printf '%s\n' "$bindir/pio-out" "$datadir/applications/$id.desktop" \
     "$datadir/icons/hicolor/32x32/apps/$id.png" "$datadir/icons/hicolor/48x48/apps/$id.png" \
-    "$datadir/icons/hicolor/64x64/apps/$id.png" "$datadir/metainfo/$id.metainfo.xml" | sort)
+    "$datadir/icons/hicolor/64x64/apps/$id.png" "$datadir/metainfo/$id.metainfo.xml" \
+    "$mandir/man1/pio-out.1.gz" "$docdir/copyright" | sort)
 actual=$(cd "$stage" && find . -type f -o -type l | sed 's|^\./||' | sort)
 [ "$actual" = "$expected" ] || fail "installed files differ:
 --- expected
@@ -62,5 +64,19 @@ if [ -f "$meta" ]; then
     grep -q "<binary>pio-out</binary>" "$meta" || fail "metainfo does not provide pio-out"
 fi
 
-[ $status -eq 0 ] && echo "PASS: install tree in $stage"
+gzip -dc "$stage/$mandir/man1/pio-out.1.gz" | grep -q '^\.TH PIO\\-OUT 1 ' ||
+    fail "$mandir/man1/pio-out.1.gz is not the manual page"
+grep -q '^License: MIT$' "$stage/$docdir/copyright" || fail "$docdir/copyright names no MIT licence"
+
+# The uninstall script removes exactly what the manifest lists: nothing is left but folders.
+manifest="$build/install_manifest.txt"
+listed=$(sed "s|^$stage/||" "$manifest" | sort)
+[ "$listed" = "$expected" ] || fail "install_manifest.txt does not list what was installed:
+$listed"
+"$cmake" -DMANIFEST="$manifest" -P "$uninstall" >/dev/null || fail "the uninstall script failed"
+left=$(cd "$stage" && find . -type f -o -type l)
+[ -z "$left" ] || fail "left behind after uninstalling:
+$left"
+
+[ $status -eq 0 ] && echo "PASS: install tree in $stage, and uninstalled again"
 exit $status
