@@ -29,11 +29,12 @@ install_missing() {
 
 BUILD_PACKAGES="cmake make g++ qt6-base-dev libgl-dev fonts-liberation"
 TEST_PACKAGES="libgtest-dev xvfb xauth xdotool x11-utils x11-apps util-linux procps python3
-    dpkg-dev file desktop-file-utils appstream"
+    dpkg-dev file desktop-file-utils appstream lintian groff-base mandoc man-db"
 # The Windows build: mingw-w64 cross compilers (the "-posix" ones, for std::thread), wine to
 # run its tests, and GoogleTest's sources to build the test library with the cross compiler.
 WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 googletest"
-# Building the Debian package (dpkg-shlibdeps works out its library dependencies).
-PACKAGE_PACKAGES="dpkg-dev file"
+# Building the Debian package (dpkg-shlibdeps works out its library dependencies) and
+# checking it with lintian.
+PACKAGE_PACKAGES="dpkg-dev file lintian"
 # Trying the package in a fresh Debian 12 root (packaging/test-deb-in-root.sh).
 DEB_ROOT_TEST_PACKAGES="debootstrap"
