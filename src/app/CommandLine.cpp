@@ -130,13 +130,17 @@ std::string CommandLine::HelpText(PortRules rules) {
             ? "Beschreibung und Fehlermeldungen: LIESMICH.txt neben pio-out.exe.\n"
             : "Beschreibung, Rechte am Port (Gruppe lp, Modul ppdev) und Fehlermeldungen:\n"
               "„man pio-out“.\n";
+    // A start fails on Linux mostly for want of a display; on Windows a box tells why.
+    const std::string failed = rules == PortRules::Windows
+                                   ? "  1  Start fehlgeschlagen (Meldung „Anwendungsfehler“)\n"
+                                   : "  1  Start fehlgeschlagen (etwa ohne Anzeige)\n";
     return head + ports +
            "      --help        diese Hilfe anzeigen und beenden\n"
            "      --version     Versionsinformation anzeigen und beenden\n"
            "\n"
            "Exit-Status:\n"
-           "  0  beendet ohne Fehler\n"
-           "  1  Start fehlgeschlagen (etwa ohne Anzeige)\n"
+           "  0  beendet ohne Fehler\n" +
+           failed +
            "  2  falscher Aufruf\n"
            "\n" +
            more;

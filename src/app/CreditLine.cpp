@@ -10,8 +10,9 @@ constexpr const char* kPrefix = "PIO Out · 6 Kanäle an ";
 constexpr const char* kEllipsis = "…";
 
 // Room for the port name in the 315 px label: what "PIO Out · 6 Kanäle an …" leaves, as
-// drawn in Times New Roman 15 px bold italic (Liberation Serif, its metric twin on Linux).
-constexpr int kNameRoom = 315 - 158;
+// drawn in Times New Roman 15 px bold italic (Liberation Serif, its metric twin on Linux),
+// less a margin for GDI, which rounds each character's advance to whole pixels.
+constexpr int kNameRoom = 315 - 158 - 10;
 
 // Upper bounds of a character's width in that font, in pixels: capitals and the few wide
 // signs and lower-case letters, every other ASCII character, and anything beyond ASCII
@@ -19,7 +20,7 @@ constexpr int kNameRoom = 315 - 158;
 int Width(const std::string& name, std::size_t at) {
     const auto c = static_cast<unsigned char>(name[at]);
     if (c >= 0x80) return 16;
-    if ((c >= 'A' && c <= 'Z') || (c != 0 && std::strchr("mw@%&", c))) return 14;
+    if ((c >= 'A' && c <= 'Z') || (c != 0 && std::strchr("mw@%&", c))) return 15;
     return 9;
 }
 

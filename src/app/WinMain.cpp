@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 // pio-out on Windows: start-up, the event loop and the report of a failed start.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
+#include <vector>
 
 #include "app/ApplicationTitle.h"
+#include "app/CommandLine.h"
+#include "app/CreditLine.h"
 #include "app/PanelSession.h"
 #include "app/StartupFailure.h"
 #include "output/Exception.h"
@@ -39,15 +43,89 @@ std::string ProgramPath() {
     ExitProcess(1);
 }
 
+// The arguments after the program name, in UTF-8, split the way the C runtime splits them.
+std::vector<std::string> Arguments() {
+    std::vector<std::string> args;
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!words) return args;
+    for (int i = 1; i < count; ++i) args.push_back(WideText::ToUtf8(words[i]));
+    LocalFree(words);
+    return args;
+}
+
+enum class Written { Yes, Failed, NowhereToGo };
+
+// A console takes the text as UTF-16; a file or pipe gets UTF-8 with Windows line ends.
+Written WriteTo(HANDLE handle, const std::string& utf8) {
+    DWORD mode = 0;
+    DWORD done = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        const std::wstring wide = WideText::FromUtf8(utf8);
+        const auto size = static_cast<DWORD>(wide.size());
+        return WriteConsoleW(handle, wide.data(), size, &done, nullptr) && done == size
+                   ? Written::Yes
+                   : Written::Failed;
+    }
+    std::string bytes;
+    for (char c : utf8) bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const auto size = static_cast<DWORD>(bytes.size());
+    return WriteFile(handle, bytes.data(), size, &done, nullptr) && done == size
+               ? Written::Yes
+               : Written::Failed;
+}
+
+// A windowed program has no console of its own. Its standard handles are there when whoever
+// started it passed them on (redirected to a file or a pipe, as scripts and tests do);
+// started from a console window without that, the text goes to the parent's console, which
+// has already shown its prompt again, so it starts on a line of its own.
+Written WriteStandard(DWORD which, const std::string& utf8) {
+    const HANDLE inherited = GetStdHandle(which);
+    if (inherited && inherited != INVALID_HANDLE_VALUE &&
+        GetFileType(inherited) != FILE_TYPE_UNKNOWN)
+        return WriteTo(inherited, utf8);
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return Written::NowhereToGo;
+    const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
+    if (console == INVALID_HANDLE_VALUE) return Written::NowhereToGo;
+    const Written written = WriteTo(console, "\n" + utf8);
+    CloseHandle(console);
+    return written;
+}
+
+// --help, --version or a mistake on the command line: the text goes out before any window
+// exists. Started with neither handles nor a console (from Explorer or a shortcut), a box
+// is the only place left to show it. Exit codes as on Linux: 0, 2 for a mistake, 1 when the
+// text could not be written.
+int PrintAndEnd(const CommandLine& line) {
+    const bool mistake = line.action() == CommandLine::Action::UsageError;
+    switch (WriteStandard(mistake ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE, line.text())) {
+    case Written::Yes:
+        return line.exitCode();
+    case Written::Failed:
+        return 1;
+    case Written::NowhereToGo:
+        break;
+    }
+    MessageBoxW(nullptr, WideText::FromUtf8(line.text()).c_str(), L"pio-out",
+                MB_OK | (mistake ? MB_ICONSTOP : MB_ICONINFORMATION));
+    return line.exitCode();
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    const CommandLine line = CommandLine::Parse(Arguments(), PortRules::Windows,
+                                                PIO_PROGRAM_VERSION);
+    if (line.action() != CommandLine::Action::Run) return PrintAndEnd(line);
+
     const std::string programPath = ProgramPath();
     const std::string title = ApplicationTitle(programPath);
     try {
         Win32Platform platform(instance);
-        WinLptDevice device("LPT1");
-        PanelSession session(platform, device, title);
+        WinLptDevice device(line.port().device, WideText::FromUtf8(line.port().holdName));
+        PanelSession session(platform, device, title, CreditLine(line.port().name));
         Rect bounds = session.Form().Bounds;
         // The panel's own place, unless that would leave part of it off a small screen.
         const Point at = PanelPlacement(bounds, platform.screenRect());
