@@ -46,6 +46,17 @@ TEST(CreditLine, TheFirstPortGivesThePanelsOwnLine) {
     EXPECT_EQ(CreditLine("LPT1"), TForm1::kCredit);
 }
 
+// Start-up hands the line to the panel, which shows it in its credit label; a session given
+// none shows the panel's own.
+TEST(CreditLine, ThePanelShowsTheLineItIsGiven) {
+    SimPlatform sim;
+    FakePortDevice device;
+    PanelSession named(sim, device, "pio-out", CreditLine("LPT2"));
+    EXPECT_EQ(named.Form().Label1->Caption(), "PIO Out · 6 Kanäle an LPT2");
+    PanelRig usual;
+    EXPECT_EQ(usual.form.Label1->Caption(), TForm1::kCredit);
+}
+
 // How wide the line is drawn in the label's font: the columns between the first and the
 // last painted pixel on a canvas wider than any credit line.
 int DrawnWidth(const std::string& text) {
