@@ -1,0 +1,267 @@
+# SPDX-License-Identifier: MIT
+"""Helpers of the guest side of the kernel rig: the data-line log, the kernel modules, the
+device node, guest users, ppdev requests from Python and the identification of error boxes.
+
+Runs inside the virtual machine as root; the e2e harness (tests/e2e/harness.py) starts Xvfb,
+the panels and clicks."""
+from __future__ import annotations
+
+import os
+import subprocess
+import time
+from typing import List, Optional, Tuple
+
+import harness as h
+
+NODE = "/dev/parport0"
+PP_MAJOR = 99
+
+
+def sh(*argv: str, check: bool = True) -> subprocess.CompletedProcess:
+    return subprocess.run(list(argv), capture_output=True, text=True, check=check, timeout=30)
+
+
+# ---------------------------------------------------------------------------------------------
+# Data lines
+
+
+class Lines:
+    """The sampler's log of the data register: [(time.monotonic(), byte)] per change."""
+
+    def __init__(self, path: str):
+        self.path = path
+
+    def events(self) -> List[Tuple[float, int]]:
+        out = []
+        with open(self.path) as f:
+            for line in f:
+                parts = line.split()
+                if len(parts) == 2:
+                    out.append((float(parts[0]), int(parts[1])))
+        return out
+
+    def value(self) -> int:
+        ev = self.events()
+        return ev[-1][1] if ev else -1
+
+    def held(self, t0: float, t1: float) -> List[int]:
+        """The bytes on the lines from t0 to t1: the one held at t0, then every change."""
+        ev = self.events()
+        before = [b for t, b in ev if t < t0]
+        return before[-1:] + [b for t, b in ev if t0 <= t < t1]
+
+    def since(self, t: float) -> List[Tuple[float, int]]:
+        return [e for e in self.events() if e[0] >= t]
+
+    def wait_value(self, value: int, timeout: float, after: Optional[float] = None
+                   ) -> Optional[float]:
+        """Time the lines took `value` (at or after `after`), or None. A value already held
+        at `after` counts from `after`."""
+        def find():
+            ev = self.events()
+            if after is not None:
+                before = [e for e in ev if e[0] < after]
+                if before and before[-1][1] == value and \
+                        not [e for e in ev if e[0] >= after and e[1] != value]:
+                    return after
+                ev = [e for e in ev if e[0] >= after]
+            for t, b in ev:
+                if b == value:
+                    return t
+            return None
+        return h.wait_until(find, timeout, 0.02)
+
+
+# ---------------------------------------------------------------------------------------------
+# Modules and the node
+
+
+def modprobe(*names: str) -> None:
+    for name in names:
+        sh("modprobe", name)
+
+
+def rmmod(name: str, timeout: float = 10.0) -> float:
+    """Removes a module, retrying while it is busy (a panel's cycle registers a ppdev device
+    for a moment every 10 ms). Returns the time it was gone."""
+    deadline = time.monotonic() + timeout
+    while True:
+        r = sh("rmmod", name, check=False)
+        if r.returncode == 0:
+            return time.monotonic()
+        if time.monotonic() > deadline:
+            raise AssertionError(f"rmmod {name}: {r.stderr.strip()}")
+        time.sleep(0.002)
+
+
+def loaded(name: str) -> bool:
+    return os.path.isdir(f"/sys/module/{name}")
+
+
+def wait_node(present: bool, timeout: float = 5.0) -> bool:
+    return bool(h.wait_until(lambda: os.path.exists(NODE) == present, timeout, 0.02))
+
+
+def set_node(minor: Optional[int] = 0, group: str = "lp", mode: int = 0o660) -> None:
+    """Makes /dev/parport0 the way Debian's udev leaves it: root:lp, 0660. minor None keeps the
+    node the driver made, a number replaces it by a node of that ppdev minor."""
+    if minor is not None:
+        if os.path.lexists(NODE):
+            os.unlink(NODE)
+        os.mknod(NODE, 0o600 | 0o020000, os.makedev(PP_MAJOR, minor))
+    sh("chown", f"root:{group}", NODE)
+    os.chmod(NODE, mode)
+
+
+def dmesg() -> str:
+    return sh("dmesg").stdout
+
+
+# ---------------------------------------------------------------------------------------------
+# Guest users
+
+
+USERS = {"outsider": (4242, False), "lpmember": (4243, True)}
+
+
+def add_users() -> None:
+    """Two users of the guest's own /etc (the overlay over the host's): one outside the port's
+    group, one in it."""
+    with open("/etc/passwd", "a") as f:
+        for name, (uid, _) in USERS.items():
+            f.write(f"{name}:x:{uid}:{uid}::/tmp/home-{name}:/bin/sh\n")
+    with open("/etc/group", "r") as f:
+        groups = f.read().splitlines()
+    members = [n for n, (_, in_lp) in USERS.items() if in_lp]
+    out = []
+    for line in groups:
+        fields = line.split(":")
+        if fields[0] == "lp":
+            existing = [m for m in fields[3].split(",") if m]
+            fields[3] = ",".join(existing + members)
+            line = ":".join(fields)
+        out.append(line)
+    out += [f"{name}:x:{uid}:" for name, (uid, _) in USERS.items()]
+    with open("/etc/group", "w") as f:
+        f.write("\n".join(out) + "\n")
+    for name, (uid, _) in USERS.items():
+        home = f"/tmp/home-{name}"
+        os.makedirs(home, exist_ok=True)
+        os.chown(home, uid, uid)
+
+
+def as_user(name: str) -> Tuple[str, List[str], dict]:
+    """(binary, leading args, env) that run a program as `name` with its groups."""
+    uid, _ = USERS[name]
+    return ("/usr/bin/setpriv",
+            [f"--reuid={uid}", f"--regid={uid}", "--init-groups", "--"],
+            {"HOME": f"/tmp/home-{name}", "USER": name, "LOGNAME": name})
+
+
+# ---------------------------------------------------------------------------------------------
+# Another program on the port
+
+
+class Holder:
+    """Another program on the port: opens the node, optionally asks for exclusive access,
+    claims, sets the lines to `byte`, holds the claim for `seconds`, releases and closes.
+    Runs as a child so the panel's cycles meet a claim held by a separate process."""
+
+    # ppdev requests (linux/ppdev.h): _IO('p', n) and _IOW('p', 0x86, unsigned char).
+    SCRIPT = r"""
+import fcntl, os, struct, sys, time
+PPCLAIM, PPRELEASE, PPEXCL, PPWDATA = 0x708B, 0x708C, 0x708F, 0x40017086
+excl, seconds, byte = sys.argv[1] == "1", float(sys.argv[2]), int(sys.argv[3])
+fd = os.open("/dev/parport0", os.O_RDWR)
+deadline = time.monotonic() + 5
+while True:
+    try:
+        if excl:
+            fcntl.ioctl(fd, PPEXCL)
+        fcntl.ioctl(fd, PPCLAIM)
+        break
+    except OSError as e:
+        # Exclusive access is refused while another device is registered on the port (the
+        # panel's, for the moment of its cycle): try again.
+        if time.monotonic() > deadline:
+            print("claim failed", e.errno, flush=True)
+            sys.exit(1)
+        os.close(fd)
+        fd = os.open("/dev/parport0", os.O_RDWR)
+        time.sleep(0.001)
+fcntl.ioctl(fd, PPWDATA, struct.pack("B", byte))
+print("claimed %.6f" % time.monotonic(), flush=True)
+time.sleep(seconds)
+fcntl.ioctl(fd, PPRELEASE)
+print("released %.6f" % time.monotonic(), flush=True)
+os.close(fd)
+"""
+
+    def __init__(self, seconds: float, byte: int, exclusive: bool = False):
+        self.proc = h.spawn(["python3", "-c", self.SCRIPT, "1" if exclusive else "0",
+                             str(seconds), str(byte)],
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        self.claimed: Optional[float] = None
+        self.released: Optional[float] = None
+
+    def wait_claimed(self) -> float:
+        line = self.proc.stdout.readline().split()
+        h.check(line and line[0] == "claimed", f"the other program could not claim: {line}")
+        self.claimed = float(line[1])
+        return self.claimed
+
+    def wait_released(self, timeout: float = 10.0) -> float:
+        line = self.proc.stdout.readline().split()
+        h.check(line and line[0] == "released", f"the other program did not release: {line}")
+        self.released = float(line[1])
+        self.proc.wait(timeout)
+        return self.released
+
+    def __enter__(self) -> "Holder":
+        return self
+
+    def __exit__(self, *exc) -> None:
+        h.kill_group(self.proc)
+
+
+# ---------------------------------------------------------------------------------------------
+# Error boxes
+
+
+def box_face(panel: h.Panel, box: h.WinInfo) -> Tuple[Tuple[int, int], bytes]:
+    """The box's size and the pixels of its text area (right of the icon, above the button):
+    the same text gives the same pixels, another text other ones."""
+    img = h.screenshot(panel.env, window=box.id)
+    return (img.width, img.height), img.region(60, 0, img.width - 60, img.height * 3 // 5)
+
+
+def one_box(panel: h.Panel, label: str, timeout: float = 5.0, steady: float = 1.0) -> h.WinInfo:
+    """Waits for a box; it has to stay the only one for `steady` seconds."""
+    found = h.wait_until(panel.boxes, timeout, 0.05)
+    h.check(found, f"{label}: no box within {timeout} s")
+    end = time.monotonic() + steady
+    while time.monotonic() < end:
+        now = panel.boxes()
+        h.check(len(now) == 1, f"{label}: {len(now)} boxes")
+        time.sleep(0.1)
+    return now[0]
+
+
+def no_box(panel: h.Panel, label: str, seconds: float) -> None:
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        h.check(not panel.boxes(), f"{label}: a box opened")
+        time.sleep(0.1)
+
+
+def close_box(panel: h.Panel, box: h.WinInfo, label: str) -> None:
+    panel.focus(box.id)
+    panel.key("Return")
+    h.check(h.wait_until(lambda: not panel.boxes(), 3.0, 0.05), f"{label}: the box stayed")
+
+
+def which(face, references: dict) -> str:
+    for name, ref in references.items():
+        if face == ref:
+            return name
+    return "unknown"

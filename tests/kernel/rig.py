@@ -1,0 +1,263 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
+"""The kernel rig: boots Debian's own kernel in QEMU with an emulated PC parallel port
+(0x378) and runs the scenarios of guest.py there against the real parport_pc and ppdev, with
+the host's build of pio-out and the host's Xvfb (the host's root is the guest's, read-only
+over 9p under a tmpfs overlay).
+
+    rig.py --binary PIO_OUT --sampler PortSampler --probe PortCycleProbe --work DIR
+
+DIR keeps the kernel (downloaded once with apt-get download, unpacked with dpkg -x, depmod
+-b), the initramfs and, per run, out/: results.json (read by check.py), console.log and
+pictures of boxes nobody could read. Exit 0 when the guest ran all scenarios (each one's
+verdict is check.py's to tell), 1 with a message when the machine could not be set up or
+booted or did not finish in time, 77 when QEMU is missing outside a required run."""
+from __future__ import annotations
+
+import argparse
+import glob
+import gzip
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+QEMU = "qemu-system-x86_64"
+SKIP = 77
+# Modules the initramfs loads for the shares and the overlay, and the port drivers the guest
+# loads itself (with what they need, from modules.dep).
+BOOT_MODULES = ["kernel/drivers/virtio/virtio_pci.ko", "kernel/net/9p/9pnet_virtio.ko",
+                "kernel/fs/9p/9p.ko", "kernel/fs/overlayfs/overlay.ko"]
+PORT_MODULES = ["kernel/drivers/parport/parport_pc.ko", "kernel/drivers/char/ppdev.ko",
+                "kernel/drivers/char/lp.ko"]
+
+
+class RigError(Exception):
+    pass
+
+
+def run(argv, **kw) -> subprocess.CompletedProcess:
+    r = subprocess.run(argv, capture_output=True, text=True, **kw)
+    if r.returncode != 0:
+        raise RigError(f"{' '.join(argv)} failed ({r.returncode}): {r.stderr.strip()[-2000:]}")
+    return r
+
+
+def kernel_package() -> str:
+    """The Debian 12 kernel package apt offers: what linux-image-amd64 depends on."""
+    out = run(["apt-cache", "depends", "linux-image-amd64"]).stdout
+    for line in out.splitlines():
+        line = line.strip()
+        if line.startswith("Depends: linux-image-"):
+            return line.split()[1]
+    raise RigError("apt-cache names no kernel package for linux-image-amd64")
+
+
+def prepare_kernel(cache: str) -> tuple:
+    """(vmlinuz, modules dir, version) of the unpacked kernel, downloaded at most once."""
+    os.makedirs(cache, exist_ok=True)
+    pkg = kernel_package()
+    root = os.path.join(cache, pkg)
+    done = os.path.join(root, ".unpacked")
+    if not os.path.exists(done):
+        shutil.rmtree(root, ignore_errors=True)
+        with tempfile.TemporaryDirectory(dir=cache) as tmp:
+            print(f"rig: downloading {pkg}", flush=True)
+            run(["apt-get", "download", pkg], cwd=tmp, timeout=300)
+            debs = glob.glob(os.path.join(tmp, "*.deb"))
+            if len(debs) != 1:
+                raise RigError(f"apt-get download {pkg} gave {debs}")
+            run(["dpkg", "-x", debs[0], root], timeout=300)
+        versions = os.listdir(os.path.join(root, "lib", "modules"))
+        run(["depmod", "-b", root, versions[0]], timeout=120)
+        open(done, "w").close()
+    version = os.listdir(os.path.join(root, "lib", "modules"))[0]
+    if not version.startswith("6.1."):
+        raise RigError(f"{pkg} is Linux {version}, not Debian 12's 6.1")
+    return (os.path.join(root, "boot", f"vmlinuz-{version}"),
+            os.path.join(root, "lib", "modules", version), version)
+
+
+def load_order(modules: str, wanted: list) -> list:
+    """The modules in `wanted` and all they depend on, each after its dependencies."""
+    deps = {}
+    with open(os.path.join(modules, "modules.dep")) as f:
+        for line in f:
+            name, _, rest = line.partition(":")
+            deps[name] = rest.split()
+    order = []
+
+    def visit(name):
+        if name in order:
+            return
+        if name not in deps:
+            raise RigError(f"{name} is not a module of this kernel")
+        for dep in deps[name]:
+            visit(dep)
+        order.append(name)
+
+    for name in wanted:
+        visit(name)
+    return order
+
+
+def build_initramfs(modules: str, version: str, path: str) -> None:
+    busybox = shutil.which("busybox")
+    if busybox is None:
+        raise RigError("busybox not found (Debian package busybox-static)")
+    if "statically linked" not in run(["file", "-L", busybox]).stdout:
+        raise RigError(f"{busybox} is not statically linked (install busybox-static)")
+    with tempfile.TemporaryDirectory() as tmp:
+        for d in ("bin", "proc", "sys", "dev", "tmp"):
+            os.makedirs(os.path.join(tmp, d))
+        shutil.copy(busybox, os.path.join(tmp, "bin", "busybox"))
+        shutil.copy(os.path.join(HERE, "init.sh"), os.path.join(tmp, "init"))
+        os.chmod(os.path.join(tmp, "init"), 0o755)
+        target = os.path.join(tmp, "lib", "modules", version)
+        boot_order = load_order(modules, BOOT_MODULES)
+        for rel in boot_order + load_order(modules, PORT_MODULES):
+            os.makedirs(os.path.dirname(os.path.join(target, rel)), exist_ok=True)
+            shutil.copy(os.path.join(modules, rel), os.path.join(target, rel))
+        for meta in glob.glob(os.path.join(modules, "modules.*")):
+            shutil.copy(meta, target)
+        with open(os.path.join(tmp, "modules.load"), "w") as f:
+            f.write("\n".join(boot_order) + "\n")
+        files = run(["find", "."], cwd=tmp).stdout
+        packed = subprocess.run(["cpio", "-o", "-H", "newc", "--quiet"], cwd=tmp,
+                                input=files.encode(), capture_output=True)
+        if packed.returncode != 0:
+            raise RigError(f"cpio failed: {packed.stderr.decode(errors='replace')}")
+        archive = packed.stdout
+    with gzip.open(path, "wb", compresslevel=1) as f:
+        f.write(archive)
+
+
+def boot(args, kernel: str, initrd: str, version: str, out: str, accel: str,
+         timeout: float, start_timeout: float = 0.0):
+    """Runs the machine until it restarts itself (-no-reboot ends QEMU) or `timeout`, or until
+    `start_timeout` when the guest program has not started by then; returns QEMU's exit code,
+    or None on time-out (QEMU then killed with its process group)."""
+    append = " ".join([
+        "console=ttyS0", "panic=-1", "loglevel=4", "rdinit=/init",
+        f"pio_kver={version}", f"pio_guest={os.path.join(HERE, 'guest.py')}",
+        f"pio_binary={os.path.abspath(args.binary)}",
+        f"pio_sampler={os.path.abspath(args.sampler)}",
+        f"pio_probe={os.path.abspath(args.probe)}",
+    ])
+    argv = [QEMU, "-machine", "pc", "-accel", accel, "-cpu", "max" if accel == "tcg" else "host",
+            "-smp", "2", "-m", "1024", "-nodefaults", "-no-user-config", "-display", "none",
+            "-no-reboot", "-kernel", kernel, "-initrd", initrd, "-append", append,
+            "-serial", f"file:{os.path.join(out, 'console.log')}",
+            "-parallel", f"file:{os.path.join(out, 'printer.out')}",
+            "-virtfs", "local,path=/,mount_tag=hostroot,security_model=none,readonly=on,"
+                       "multidevs=remap",
+            "-virtfs", f"local,path={out},mount_tag=rigout,security_model=none"]
+    print(f"rig: booting Linux {version} ({accel}), at most {timeout:.0f} s", flush=True)
+    results = os.path.join(out, "results.json")
+    started = time.monotonic()
+    proc = subprocess.Popen(argv, start_new_session=True, stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    try:
+        while proc.poll() is None:
+            elapsed = time.monotonic() - started
+            if elapsed > timeout:
+                return None
+            if start_timeout and elapsed > start_timeout and not os.path.exists(results):
+                print(f"rig: the guest program did not start within {start_timeout:.0f} s",
+                      flush=True)
+                return None
+            time.sleep(0.2)
+        if proc.returncode != 0:
+            print(proc.stdout.read().decode(errors="replace")[-3000:], flush=True)
+        return proc.returncode
+    finally:
+        if proc.poll() is None:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait()
+
+
+def console_tail(out: str, n: int = 60) -> str:
+    try:
+        with open(os.path.join(out, "console.log"), errors="replace") as f:
+            return "".join(f.readlines()[-n:])
+    except OSError:
+        return "(no console log)"
+
+
+def main() -> int:
+    p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    p.add_argument("--binary", required=True)
+    p.add_argument("--sampler", required=True)
+    p.add_argument("--probe", required=True)
+    p.add_argument("--work", required=True)
+    p.add_argument("--timeout", type=float, default=300.0, help="the whole run in the guest")
+    p.add_argument("--kvm", action="store_true",
+                   help="try KVM first (30 s to start the guest program, else TCG)")
+    args = p.parse_args()
+
+    if shutil.which(QEMU) is None:
+        if os.environ.get("PIO_REQUIRE_KERNEL_RIG"):
+            print(f"rig: FAIL: {QEMU} not found (Debian package qemu-system-x86)")
+            return 1
+        print(f"rig: {QEMU} not found: skipped (scripts/run-tests installs it)")
+        return SKIP
+    if os.geteuid() != 0:
+        print("rig: FAIL: needs root (apt-get download, and QEMU exports / over 9p)")
+        return 1
+    work = os.path.abspath(args.work)
+    out = os.path.join(work, "out")
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    try:
+        started = time.monotonic()
+        kernel, modules, version = prepare_kernel(os.path.join(work, "kernel"))
+        initrd = os.path.join(work, "initrd.gz")
+        build_initramfs(modules, version, initrd)
+        print(f"rig: kernel and initramfs ready in {time.monotonic() - started:.1f} s",
+              flush=True)
+    except (RigError, OSError, subprocess.TimeoutExpired) as e:
+        print(f"rig: FAIL: could not set up the machine: {e}")
+        return 1
+
+    started = time.monotonic()
+    results = os.path.join(out, "results.json")
+    accel = "tcg"
+    if args.kvm and os.access("/dev/kvm", os.R_OK | os.W_OK):
+        accel = "kvm"
+        rc = boot(args, kernel, initrd, version, out, "kvm", args.timeout, 30.0)
+        if not os.path.exists(results):
+            print("rig: no guest under KVM, TCG instead", flush=True)
+            shutil.rmtree(out)
+            os.makedirs(out)
+            accel = "tcg"
+    if accel == "tcg":
+        rc = boot(args, kernel, initrd, version, out, "tcg", args.timeout)
+    seconds = time.monotonic() - started
+    if rc is None:
+        print(f"rig: FAIL: the machine did not finish within {args.timeout:.0f} s; "
+              f"console:\n{console_tail(out)}")
+        return 1
+    if not os.path.exists(results):
+        print(f"rig: FAIL: the machine did not boot into the guest program (QEMU exit {rc}); "
+              f"console:\n{console_tail(out)}")
+        return 1
+    with open(results) as f:
+        data = json.load(f)
+    if not data.get("finished"):
+        print(f"rig: FAIL: the guest program did not finish; console:\n{console_tail(out)}")
+        return 1
+    print(f"rig: Linux {data['kernel']} ({accel}): {len(data['scenarios'])} scenarios in "
+          f"{seconds:.0f} s")
+    for name, entry in data["scenarios"].items():
+        print(f"  {name}: {'ok' if entry['ok'] else 'FAILED'} ({entry['seconds']} s)")
+    print("rig: figures: " + json.dumps(data["figures"]))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
