@@ -7,11 +7,14 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 #include <utility>
 
+#include "output/ClaimDeadline.h"
 #include "output/IoErrorCode.h"
 
 namespace {
@@ -28,6 +31,25 @@ auto RetryOnEintr(Call call) {
     auto result = call();
     while (result < 0 && errno == EINTR) result = call();
     return result;
+}
+
+// How long one cycle waits for a port that another program holds.
+constexpr long kClaimWaitMs = 20;
+
+// Whether another device has the port of a ppdev node claimed right now: the parport core
+// names the claiming device in /proc/sys/dev/parport/parportN/devices/active (N the node's
+// minor number), "none" when nobody has it. A port with no such file is not there at all.
+bool ClaimedByAnother(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+    const std::string path = "/proc/sys/dev/parport/parport" +
+                             std::to_string(minor(st.st_rdev)) + "/devices/active";
+    const int active = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (active < 0) return false;
+    UniqueFd file(active);
+    char name[32] = {};
+    const ssize_t n = ::read(file.get(), name, sizeof name - 1);
+    return n > 0 && std::string(name, static_cast<std::size_t>(n)) != "none\n";
 }
 
 }  // namespace
@@ -76,16 +98,31 @@ int PpdevDevice::open() {
     if (fd < 0) return IoErrorCodeFromErrno(errno);
     UniqueFd handle(fd);
 
-    if (RetryOnEintr([&] { return ::ioctl(handle.get(), PPCLAIM); }) == 0) {
+    int claim;
+    int err;
+    {
+        // The claim waits while another program holds the port, holding ppdev's lock of all
+        // its requests: the other program could not release until the wait ends. So the wait
+        // is limited; a cycle that runs out reports the port busy and the next one tries
+        // again, the lock free in between.
+        ClaimDeadline deadline(kClaimWaitMs);
+        do {
+            claim = ::ioctl(handle.get(), PPCLAIM);
+            err = errno;
+        } while (claim != 0 && err == EINTR && !deadline.expired());
+    }
+    if (claim == 0) {
         claimed_ = true;
-    } else if (errno == ENOTTY) {
+    } else if (err == ENOTTY) {
         // Not a ppdev port: fall back to write(2).
         claimed_ = false;
     } else {
-        // The claim failed: no port behind the node, or another program holds it
-        // exclusively (both ENXIO). The handle closes on return; its own error would only
-        // hide this one.
-        const int err = errno;
+        // The handle closes on return; its own error would only hide this one.
+        if (err == EINTR) return IoErrorCodeFromErrno(EBUSY);  // still held by another
+        // ENXIO: no port behind the node (or its driver on the way out), or another program
+        // has registered the port for itself alone (PPEXCL) and claimed it. Only the first
+        // is "not found".
+        if (err == ENXIO && ClaimedByAnother(handle.get())) return IoErrorCodeFromErrno(EBUSY);
         return IoErrorCodeFromErrno(err);
     }
     fd_ = std::move(handle);

@@ -16,9 +16,11 @@
 // /dev/usb/lp0, or the FIFO, pty or plain file of a test rig) gets the byte through write(2)
 // instead.
 //
-// Calls may block the caller: the claim waits while another driver or program is using the
-// port (the lp printer driver during a print job), and a node that cannot take the byte
-// right away (a full FIFO with nobody reading) blocks in write.
+// Calls may block the caller: the claim waits up to 20 ms while another driver or program is
+// using the port (the lp printer driver during a print job) and then reports the port busy
+// (EBUSY, "access denied"), as it does for a port another program has registered for itself
+// alone and claimed; a node that cannot take the byte right away (a full FIFO with nobody reading) blocks
+// in write.
 //
 // hold() takes an advisory lock (flock) on the node through a descriptor of its own that stays
 // open while port output is on. The kernel drops it when the descriptor closes, which it does

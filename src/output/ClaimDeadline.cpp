@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: MIT
+#include "output/ClaimDeadline.h"
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+
+namespace {
+
+// Interrupting is all the signal is for.
+void Ignore(int) {}
+
+void InstallHandler() {
+    struct sigaction action {};
+    action.sa_handler = Ignore;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: the interrupted call must return EINTR
+    sigaction(ClaimDeadline::Signal(), &action, nullptr);
+}
+
+}  // namespace
+
+int ClaimDeadline::Signal() {
+    // A real-time signal nobody else in the program uses (Qt and glibc use none of these).
+    return SIGRTMIN + 3;
+}
+
+ClaimDeadline::ClaimDeadline(long milliseconds) {
+    static std::once_flag installed;
+    std::call_once(installed, InstallHandler);
+
+    const int saved = errno;  // the caller's errno is no business of ours
+    sigevent event{};
+    event.sigev_notify = SIGEV_THREAD_ID;
+    event.sigev_signo = Signal();
+    event._sigev_un._tid = static_cast<pid_t>(::syscall(SYS_gettid));
+    if (::timer_create(CLOCK_MONOTONIC, &event, &timer_) == 0) {
+        itimerspec when{};
+        when.it_value.tv_sec = milliseconds / 1000;
+        when.it_value.tv_nsec = (milliseconds % 1000) * 1000000L;
+        armed_ = ::timer_settime(timer_, 0, &when, nullptr) == 0;
+        if (!armed_) ::timer_delete(timer_);
+    }
+    errno = saved;
+}
+
+ClaimDeadline::~ClaimDeadline() {
+    if (!armed_) return;
+    const int saved = errno;  // the destructor runs between a failed call and its report
+    ::timer_delete(timer_);
+    errno = saved;
+}
+
+bool ClaimDeadline::expired() const {
+    if (!armed_) return false;
+    const int saved = errno;
+    itimerspec left{};
+    const bool done = ::timer_gettime(timer_, &left) == 0 && left.it_value.tv_sec == 0 &&
+                      left.it_value.tv_nsec == 0;
+    errno = saved;
+    return done;
+}

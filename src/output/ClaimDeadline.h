@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <signal.h>
+#include <time.h>
+
+// Cuts a blocking system call of the calling thread short after a given time: a one-shot
+// timer sends a signal to this thread alone, whose handler does nothing and is installed
+// without SA_RESTART, so the call returns EINTR. expired() then tells that EINTR from one
+// caused by any other signal.
+//
+// Needed for ppdev's PPCLAIM, which waits without limit while another program holds the port,
+// and waits holding the lock that all ppdev requests take: the holder cannot even release the
+// port while we wait, so without a limit both programs hang for good.
+//
+// Where no timer can be made, the deadline is inactive: the call blocks as it would without.
+class ClaimDeadline final {
+public:
+    explicit ClaimDeadline(long milliseconds);
+    ~ClaimDeadline();
+
+    ClaimDeadline(const ClaimDeadline&) = delete;
+    ClaimDeadline& operator=(const ClaimDeadline&) = delete;
+
+    bool active() const { return armed_; }
+    // True once the time is up (the call was, or will be, interrupted).
+    bool expired() const;
+
+    // The signal the deadline uses; its handler is installed by the first deadline.
+    static int Signal();
+
+private:
+    timer_t timer_{};
+    bool armed_ = false;
+};
