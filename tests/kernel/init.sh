@@ -45,5 +45,5 @@ cp -a "/lib/modules/$pio_kver/." "/newroot/lib/modules/$pio_kver/"
 hostname pio-rig
 echo "rig-init: handing over to $pio_guest"
 exec switch_root /newroot /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
-    LANG=C.UTF-8 /usr/bin/python3 -B "$pio_guest" /run/rig-out "$pio_binary" "$pio_sampler" \
+    LANG=C.UTF-8 PIO_ONLY="$pio_only" /usr/bin/python3 -B "$pio_guest" /run/rig-out "$pio_binary" "$pio_sampler" \
     "$pio_probe"

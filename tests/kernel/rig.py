@@ -148,7 +148,7 @@ def boot(args, kernel: str, initrd: str, version: str, out: str, accel: str,
         f"pio_binary={os.path.abspath(args.binary)}",
         f"pio_sampler={os.path.abspath(args.sampler)}",
         f"pio_probe={os.path.abspath(args.probe)}",
-    ])
+    ] + ([f"pio_only={args.only}"] if args.only else []))
     argv = [QEMU, "-machine", "pc", "-accel", accel, "-cpu", "max" if accel == "tcg" else "host",
             "-smp", "2", "-m", "1024", "-nodefaults", "-no-user-config", "-display", "none",
             "-no-reboot", "-kernel", kernel, "-initrd", initrd, "-append", append,
@@ -196,6 +196,8 @@ def main() -> int:
     p.add_argument("--probe", required=True)
     p.add_argument("--work", required=True)
     p.add_argument("--timeout", type=float, default=300.0, help="the whole run in the guest")
+    p.add_argument("--only", default="",
+                   help="comma-separated scenarios to run (besides references and drivers)")
     p.add_argument("--kvm", action="store_true",
                    help="try KVM first (30 s to start the guest program, else TCG)")
     args = p.parse_args()
