@@ -36,5 +36,8 @@ WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine6
 # Building the Debian package (dpkg-shlibdeps works out its library dependencies) and
 # checking it with lintian.
 PACKAGE_PACKAGES="dpkg-dev file lintian"
+# The kernel rig (tests/kernel): Debian's kernel in QEMU with an emulated parallel port, an
+# initramfs of busybox and the kernel's modules (packed with cpio, indexed with depmod).
+KERNEL_TEST_PACKAGES="qemu-system-x86 busybox-static cpio kmod"
 # Trying the package in a fresh Debian 12 root (packaging/test-deb-in-root.sh).
 DEB_ROOT_TEST_PACKAGES="debootstrap"

@@ -1,15 +1,24 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
 """One scenario's verdict from the kernel rig's run (rig.py writes results.json): prints what
-the guest saw and exits 0 when the scenario passed there, 1 when it failed or never ran.
+the guest saw and exits 0 when the scenario passed there, 1 when it failed or never ran, 77
+when the rig skipped itself (no root; no QEMU outside scripts/run-tests).
 
     check.py RESULTS_JSON SCENARIO"""
 import json
+import os
 import sys
+
+SKIP = 77
 
 
 def main() -> int:
     path, name = sys.argv[1], sys.argv[2]
+    skipped = os.path.join(os.path.dirname(path), "skipped.txt")
+    if os.path.exists(skipped):
+        with open(skipped) as f:
+            print("SKIP: " + f.read().strip())
+        return SKIP
     try:
         with open(path) as f:
             data = json.load(f)

@@ -11,7 +11,8 @@ DIR keeps the kernel (downloaded once with apt-get download, unpacked with dpkg 
 -b), the initramfs and, per run, out/: results.json (read by check.py), console.log and
 pictures of boxes nobody could read. Exit 0 when the guest ran all scenarios (each one's
 verdict is check.py's to tell), 1 with a message when the machine could not be set up or
-booted or did not finish in time, 77 when QEMU is missing outside a required run."""
+booted or did not finish in time, 77 (skipped) without root, or without QEMU unless
+PIO_REQUIRE_KERNEL_RIG is set (scripts/run-tests sets it: there a missing QEMU fails)."""
 from __future__ import annotations
 
 import argparse
@@ -202,19 +203,25 @@ def main() -> int:
                    help="try KVM first (30 s to start the guest program, else TCG)")
     args = p.parse_args()
 
-    if shutil.which(QEMU) is None:
-        if os.environ.get("PIO_REQUIRE_KERNEL_RIG"):
-            print(f"rig: FAIL: {QEMU} not found (Debian package qemu-system-x86)")
-            return 1
-        print(f"rig: {QEMU} not found: skipped (scripts/run-tests installs it)")
-        return SKIP
-    if os.geteuid() != 0:
-        print("rig: FAIL: needs root (apt-get download, and QEMU exports / over 9p)")
-        return 1
     work = os.path.abspath(args.work)
     out = os.path.join(work, "out")
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(out)
+
+    def skip(reason: str) -> int:
+        # check.py reports each scenario as skipped for the same reason.
+        with open(os.path.join(out, "skipped.txt"), "w") as f:
+            f.write(reason + "\n")
+        print(f"SKIP: {reason}")
+        return SKIP
+
+    if shutil.which(QEMU) is None:
+        if os.environ.get("PIO_REQUIRE_KERNEL_RIG"):
+            print(f"rig: FAIL: {QEMU} not found (Debian package qemu-system-x86)")
+            return 1
+        return skip(f"{QEMU} not found (scripts/run-tests installs qemu-system-x86)")
+    if os.geteuid() != 0:
+        return skip("needs root (apt-get download of the kernel; QEMU exports / over 9p)")
     try:
         started = time.monotonic()
         kernel, modules, version = prepare_kernel(os.path.join(work, "kernel"))
