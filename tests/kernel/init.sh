@@ -34,7 +34,6 @@ mount -t devpts devpts /newroot/dev/pts
 mount -t tmpfs tmpfs /newroot/dev/shm
 mount -t tmpfs -o mode=1777 tmpfs /newroot/tmp
 mount -t tmpfs -o mode=0755 tmpfs /newroot/run
-mount -t tracefs tracefs /newroot/sys/kernel/tracing 2>/dev/null
 mkdir -p /newroot/run/rig-out
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000 rigout /newroot/run/rig-out ||
     fail "no output share"

@@ -31,6 +31,7 @@ class Context:
         self.results = results
         self.figures = results["figures"]
         self.refs: dict = {}
+        self.drivers_ready = False  # from then on cleanup() restores /dev/parport0
         self.log = print
         self.xvfb = None
         self.lines = None
@@ -87,7 +88,7 @@ class Context:
             g.modprobe("parport_pc")
         if not g.loaded("ppdev"):
             g.modprobe("ppdev")
-        if self.refs.get("done"):
+        if self.drivers_ready:
             st = os.stat(g.NODE) if os.path.exists(g.NODE) else None
             if st is None or os.minor(st.st_rdev) != 0 or os.major(st.st_rdev) != g.PP_MAJOR:
                 g.set_node(0)
@@ -153,7 +154,7 @@ def drivers(ctx: Context) -> None:
     g.modprobe("parport_pc", "ppdev")
     h.check(g.wait_node(True), "no /dev/parport0 after loading parport_pc and ppdev")
     g.set_node(None)
-    ctx.refs["done"] = True
+    ctx.drivers_ready = True
     found = [line for line in g.dmesg().splitlines() if "parport0" in line]
     ctx.log("\n".join(found))
     h.check(any("PC-style at 0x378" in line for line in found),
