@@ -29,6 +29,7 @@ Processes and tools
     kill_group(proc, grace=1.0)        SIGTERM to the group, SIGKILL after `grace`, reap
     run_tool(argv, env, timeout=10, check_rc=True) -> CompletedProcess (text, captured)
     clean_env() -> os.environ less DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM, scaling vars
+    dead_display() -> ":77", or the next display number with no X server (socket or lock)
 
 Display
     Xvfb(width=1280, height=1024, depth=24)   context manager; .display (":N"), .env(extra)
@@ -307,6 +308,14 @@ def run_tool(argv: Sequence[str], env: dict, timeout: float = 10.0,
 
 # ---------------------------------------------------------------------------------------------
 # Xvfb
+
+
+def dead_display() -> str:
+    """":77", or the next number from there with no X server (no socket, no lock file)."""
+    for n in range(77, 200):
+        if not (os.path.exists(f"/tmp/.X11-unix/X{n}") or os.path.exists(f"/tmp/.X{n}-lock")):
+            return f":{n}"
+    skip("no free display number between :77 and :199")
 
 
 def clean_env() -> dict:

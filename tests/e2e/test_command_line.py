@@ -7,20 +7,12 @@ a display nobody serves (a program that tried to connect would fail there with e
 With --wine-run the same checks run on the Windows program under wine, whose help names
 LPT1..LPT9 instead."""
 import contextlib
-import os
 import subprocess
 import time
 
 import harness as h
 
 HELP_POINTER = " – „pio-out --help“ zeigt die Optionen."
-
-
-def dead_display() -> str:
-    for n in range(77, 200):
-        if not (os.path.exists(f"/tmp/.X11-unix/X{n}") or os.path.exists(f"/tmp/.X{n}-lock")):
-            return f":{n}"
-    h.skip("no free display number between :77 and :199")
 
 
 class Runner:
@@ -99,7 +91,7 @@ def main(args):
             env.update(prefix.env())
         limit = 30.0 if args.wine_run else 5.0
         check_all(Runner(args, env, limit, "DISPLAY unset"), bool(args.wine_run), version)
-        env["DISPLAY"] = dead_display()
+        env["DISPLAY"] = h.dead_display()
         run = Runner(args, env, limit, f"DISPLAY={env['DISPLAY']}")
         check_all(run, bool(args.wine_run), version)
         if not args.wine_run:

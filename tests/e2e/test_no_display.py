@@ -13,14 +13,6 @@ LINE1 = "Exception EOSError im Modul pio-out bei 00000000."
 LINE2 = "Keine Verbindung zur Anzeige."
 
 
-def dead_display() -> str:
-    """":77", or the next number from there with no X server (no socket, no lock file)."""
-    for n in range(77, 200):
-        if not (os.path.exists(f"/tmp/.X11-unix/X{n}") or os.path.exists(f"/tmp/.X{n}-lock")):
-            return f":{n}"
-    h.skip("no free display number between :77 and :199")
-
-
 def run_without_display(binary: str, display) -> None:
     env = h.clean_env()
     if display is not None:
@@ -54,7 +46,7 @@ def run_without_display(binary: str, display) -> None:
 
 def main(args):
     run_without_display(args.binary, None)
-    run_without_display(args.binary, dead_display())
+    run_without_display(args.binary, h.dead_display())
 
 
 if __name__ == "__main__":
