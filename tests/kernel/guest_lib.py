@@ -118,6 +118,49 @@ def dmesg() -> str:
 
 
 # ---------------------------------------------------------------------------------------------
+# The driver's own count of claims (ftrace's function tracer)
+
+
+class ClaimTrace:
+    """Counts the parport core's claims (parport_claim_or_block: one per PPCLAIM) and
+    releases while it runs."""
+
+    DIR = "/sys/kernel/tracing"
+    FUNCTIONS = ("parport_claim_or_block", "parport_release")
+
+    def __init__(self):
+        if not os.path.exists(os.path.join(self.DIR, "trace")):
+            sh("mount", "-t", "tracefs", "tracefs", self.DIR)
+        self._write("tracing_on", "0")
+        self._write("set_ftrace_filter", " ".join(self.FUNCTIONS))
+        self._write("current_tracer", "function")
+
+    def _write(self, name: str, value: str) -> None:
+        with open(os.path.join(self.DIR, name), "w") as f:
+            f.write(value + "\n")
+
+    def count(self, seconds: float) -> dict:
+        """{function: calls} over the next `seconds`."""
+        self._write("trace", "")
+        self._write("tracing_on", "1")
+        time.sleep(seconds)
+        self._write("tracing_on", "0")
+        counts = {name: 0 for name in self.FUNCTIONS}
+        with open(os.path.join(self.DIR, "trace")) as f:
+            for line in f:
+                if line.startswith("#"):
+                    continue
+                for name in self.FUNCTIONS:
+                    if f" {name} <-" in line or f": {name} <-" in line:
+                        counts[name] += 1
+        return counts
+
+    def close(self) -> None:
+        self._write("current_tracer", "nop")
+        self._write("set_ftrace_filter", "")
+
+
+# ---------------------------------------------------------------------------------------------
 # Guest users
 
 

@@ -144,14 +144,15 @@ def boot(args, kernel: str, initrd: str, version: str, out: str, accel: str,
     `start_timeout` when the guest program has not started by then; returns QEMU's exit code,
     or None on time-out (QEMU then killed with its process group)."""
     append = " ".join([
-        "console=ttyS0", "panic=-1", "loglevel=4", "rdinit=/init",
+        "console=ttyS0", "panic=-1", "loglevel=4", "rdinit=/init", "transparent_hugepage=never",
         f"pio_kver={version}", f"pio_guest={os.path.join(HERE, 'guest.py')}",
         f"pio_binary={os.path.abspath(args.binary)}",
         f"pio_sampler={os.path.abspath(args.sampler)}",
         f"pio_probe={os.path.abspath(args.probe)}",
     ] + ([f"pio_only={args.only}"] if args.only else []))
     argv = [QEMU, "-machine", "pc", "-accel", accel, "-cpu", "max" if accel == "tcg" else "host",
-            "-smp", "2", "-m", "1024", "-nodefaults", "-no-user-config", "-display", "none",
+            "-smp", str(args.cpus), "-m", "1024", "-nodefaults", "-no-user-config",
+            "-display", "none",
             "-no-reboot", "-kernel", kernel, "-initrd", initrd, "-append", append,
             "-serial", f"file:{os.path.join(out, 'console.log')}",
             "-parallel", f"file:{os.path.join(out, 'printer.out')}",
@@ -197,6 +198,9 @@ def main() -> int:
     p.add_argument("--probe", required=True)
     p.add_argument("--work", required=True)
     p.add_argument("--timeout", type=float, default=300.0, help="the whole run in the guest")
+    # One processor: with two, a run on a busy host once stalled both of them (an RCU stall
+    # and a soft lock-up in khugepaged under TCG) until the time-out.
+    p.add_argument("--cpus", type=int, default=1, help="processors of the machine")
     p.add_argument("--only", default="",
                    help="comma-separated scenarios to run (besides references and drivers)")
     p.add_argument("--kvm", action="store_true",

@@ -237,6 +237,28 @@ def clicks(ctx: Context) -> None:
     h.check(panel.wait_exit(10) == 0, "Alt+F4 did not end the panel with 0")
 
 
+def claims(ctx: Context) -> None:
+    """The driver's count: with port output on, one claim and one release every 10 ms; with
+    it off, none."""
+    trace = g.ClaimTrace()
+    try:
+        panel = ctx.panel(channels=(4,))
+        h.check(ctx.lines.wait_value(32, 5.0) is not None, "the lines did not take 32")
+        time.sleep(0.3)
+        on = trace.count(2.0)
+        panel.double_click(*L.switch("pout"))
+        time.sleep(1.0)
+        off = trace.count(1.5)
+        ctx.log(f"in 2 s with port output on: {on}; in 1.5 s with it off: {off}")
+        claimed, released = on["parport_claim_or_block"], on["parport_release"]
+        ctx.figures["claims_in_2s"] = claimed
+        h.check(160 <= claimed <= 210, f"{claimed} claims in 2 s, expected about 200")
+        h.check(abs(claimed - released) <= 1, f"{claimed} claims but {released} releases")
+        h.check(sum(off.values()) == 0, f"port output off, yet the driver saw {off}")
+    finally:
+        trace.close()
+
+
 def permissions(ctx: Context) -> None:
     """root:lp 0660: a user outside lp gets one "Dateizugriff verweigert." and nothing on the
     lines; a user in lp drives them."""
@@ -335,7 +357,7 @@ def lp_beside(ctx: Context) -> None:
 
 
 def claimed_elsewhere(ctx: Context) -> None:
-    """Another program claims the port and holds it for 5 s: the panel reports the port busy
+    """Another program claims the port and holds it for 10 s: the panel reports the port busy
     once, keeps answering (its box closes, a click is taken) and takes the port back by itself
     after the release. (Without a limit on the wait for the claim, both programs hang:
     ppdev waits for the claim holding the lock that the other program's release needs.)"""
@@ -344,7 +366,7 @@ def claimed_elsewhere(ctx: Context) -> None:
     h.check(ctx.lines.wait_value(4, 5.0, after=t0) is not None, "the lines did not take 4")
     time.sleep(0.3)
 
-    with g.Holder(5.0, 0xFF) as holder:
+    with g.Holder(10.0, 0xFF) as holder:
         t_c = holder.wait_claimed()
         box = g.one_box(panel, "port held", timeout=3.0, steady=0.2)
         name = ctx.identify(panel, box, "claimed_elsewhere")
@@ -440,6 +462,7 @@ ORDER = [
     ("references", references),
     ("drivers", drivers),
     ("clicks", clicks),
+    ("claims", claims),
     ("permissions", permissions),
     ("lp_beside", lp_beside),
     ("exclusive", exclusive),
