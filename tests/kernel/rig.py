@@ -50,12 +50,18 @@ def run(argv, **kw) -> subprocess.CompletedProcess:
 
 
 def kernel_package() -> str:
-    """The Debian 12 kernel package apt offers: what linux-image-amd64 depends on."""
-    out = run(["apt-cache", "depends", "linux-image-amd64"]).stdout
-    for line in out.splitlines():
-        line = line.strip()
-        if line.startswith("Depends: linux-image-"):
-            return line.split()[1]
+    """The Debian 12 kernel package apt offers: what linux-image-amd64 depends on. Without
+    package lists (a machine that had everything installed already) they are fetched once."""
+    for attempt in range(2):
+        r = subprocess.run(["apt-cache", "depends", "linux-image-amd64"], capture_output=True,
+                           text=True)
+        for line in r.stdout.splitlines():
+            line = line.strip()
+            if line.startswith("Depends: linux-image-"):
+                return line.split()[1]
+        if attempt == 0:
+            print("rig: no kernel package known to apt, updating its lists", flush=True)
+            run(["apt-get", "update", "-qq"], timeout=300)
     raise RigError("apt-cache names no kernel package for linux-image-amd64")
 
 
