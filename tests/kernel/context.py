@@ -1,0 +1,105 @@
+# SPDX-License-Identifier: MIT
+"""What the kernel rig's scenarios share: the machine's state (data-line log, Xvfb, the
+reference boxes), the panels they start and the clean-up after each scenario."""
+from __future__ import annotations
+
+import contextlib
+import os
+import subprocess
+import time
+
+import harness as h
+import guest_lib as g
+
+L = h.LAYOUT
+
+
+class Context:
+    def __init__(self, outdir: str, binary: str, probe: str, results: dict):
+        self.outdir = outdir
+        self.binary = binary
+        self.probe = probe
+        self.results = results
+        self.figures = results["figures"]
+        self.refs: dict = {}
+        self.drivers_ready = False  # from then on cleanup() restores /dev/parport0
+        self.log = print
+        self.xvfb = None
+        self.lines = None
+        self._panels = []
+
+    @contextlib.contextmanager
+    def start(self, sampler: str):
+        g.add_users()
+        log_path = "/tmp/lines.log"
+        proc = h.spawn([sampler, log_path], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        try:
+            self.lines = g.Lines(log_path)
+            ok = h.wait_until(lambda: os.path.exists(log_path) and self.lines.events(), 5.0)
+            h.check(ok, "the sampler logged nothing: " + (proc.stderr.read().decode()
+                                                          if proc.poll() is not None else ""))
+            with h.Xvfb() as x:
+                self.xvfb = x
+                yield self
+        finally:
+            h.kill_group(proc)
+
+    def panel(self, user: str = "", channels=(), port_on: bool = True) -> h.Panel:
+        """A running panel (root, or one of the guest users) with its window up, the given
+        channels clicked and port output switched on; ended by cleanup() at the latest."""
+        if user:
+            binary, args, env = g.as_user(user)
+            args = args + [self.binary]
+        else:
+            binary, args, env = self.binary, [], None
+        panel = h.Panel(binary, self.xvfb, namespace=False, args=args, env=env)
+        panel.__enter__()
+        self._panels.append(panel)
+        panel.wait_window()
+        self.log(f"panel ({user or 'root'}) up after {time.monotonic() - panel.started_at:.1f} s")
+        for n in channels:
+            panel.click(*L.socket(n))
+        if port_on:
+            panel.double_click(*L.switch("pout"))
+        return panel
+
+    def end(self, panel: h.Panel) -> None:
+        panel.__exit__(None, None, None)
+        self._panels.remove(panel)
+
+    def cleanup(self) -> None:
+        for panel in list(self._panels):
+            self.end(panel)
+        for name in ("lp",):
+            if g.loaded(name):
+                g.rmmod(name)
+        if os.path.lexists(g.NODE) and not os.path.exists(g.NODE):
+            os.unlink(g.NODE)  # a dangling link of the references
+        if not g.loaded("parport_pc"):
+            g.modprobe("parport_pc")
+        if not g.loaded("ppdev"):
+            g.modprobe("ppdev")
+        if self.drivers_ready:
+            st = os.stat(g.NODE) if os.path.exists(g.NODE) else None
+            if st is None or os.minor(st.st_rdev) != 0 or os.major(st.st_rdev) != g.PP_MAJOR:
+                g.set_node(0)
+            else:
+                g.set_node(None)
+
+    def identify(self, panel: h.Panel, box: h.WinInfo, label: str) -> str:
+        face = g.box_face(panel, box)
+        name = g.which(face, self.refs)
+        self.log(f"{label}: box {face[0][0]}x{face[0][1]} reads as '{name}'")
+        if name == "unknown":
+            h.screenshot(panel.env, window=box.id).save_png(
+                os.path.join(self.outdir, f"box-{label}.png"))
+        return name
+
+    def unchanged_since(self, t: float, label: str) -> None:
+        changes = self.lines.since(t)
+        h.check(not changes, f"{label}: the data lines changed: {changes[:10]}")
+
+
+# Messages, as the references show them.
+MESSAGES = {"notfound": "Datei nicht gefunden.", "denied": "Dateizugriff verweigert.",
+            "panel": "Der Port wird von einem anderen Panel benutzt."}

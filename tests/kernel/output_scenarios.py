@@ -1,0 +1,212 @@
+# SPDX-License-Identifier: MIT
+"""Scenarios of the kernel rig about what reaches the data lines: the reference boxes, the
+drivers coming up, clicks and switches, the driver's count of claims, permissions and the
+cost of one cycle."""
+from __future__ import annotations
+
+import fcntl
+import os
+import statistics
+import time
+
+import harness as h
+import guest_lib as g
+from context import Context
+
+L = h.LAYOUT
+SWEEP = [8, 16, 32, 64, 128, 64, 32, 16, 8, 4]
+BARS = {((1 << n) - 1) << 2 for n in range(7)}  # channels 1..n lit
+
+
+def references(ctx: Context) -> None:
+    """One box per message, from causes without a driver, before ppdev is loaded."""
+    h.check(not g.loaded("ppdev") and not os.path.exists(g.NODE), "ppdev is loaded already")
+
+    def face(label, user="", lock=False):
+        fd = -1
+        if lock:
+            fd = os.open(g.NODE, os.O_RDONLY)
+            fcntl.flock(fd, fcntl.LOCK_EX)
+        try:
+            panel = ctx.panel(user)
+            box = g.one_box(panel, label, timeout=10.0, steady=0.5)
+            result = g.box_face(panel, box)
+            ctx.end(panel)
+            ctx.log(f"reference {label}: box {result[0][0]}x{result[0][1]}")
+            return result
+        finally:
+            if fd >= 0:
+                os.close(fd)
+
+    os.symlink("/nonexistent/parport0", g.NODE)
+    ctx.refs["notfound"] = face("notfound")
+    os.unlink(g.NODE)
+    with open(g.NODE, "w"):
+        pass
+    os.chmod(g.NODE, 0o600)
+    ctx.refs["denied"] = face("denied", user="outsider")
+    os.chmod(g.NODE, 0o666)
+    ctx.refs["panel"] = face("panel", lock=True)
+    os.unlink(g.NODE)
+    faces = list(ctx.refs.values())
+    h.check(len({f for f in faces}) == len(faces),
+            "two different messages look the same: " + ", ".join(ctx.refs))
+
+
+def drivers(ctx: Context) -> None:
+    """parport_pc finds the emulated port, ppdev makes its node."""
+    g.modprobe("parport_pc", "ppdev")
+    h.check(g.wait_node(True), "no /dev/parport0 after loading parport_pc and ppdev")
+    g.set_node(None)
+    ctx.drivers_ready = True
+    found = [line for line in g.dmesg().splitlines() if "parport0" in line]
+    ctx.log("\n".join(found))
+    h.check(any("PC-style at 0x378" in line for line in found),
+            "parport_pc did not report parport0 at 0x378")
+    # Where the program looks who has the port claimed.
+    active = "/proc/sys/dev/parport/parport0/devices/active"
+    h.check(os.path.exists(active), f"no {active}")
+    with open(active) as f:
+        ctx.log(f"{active}: {f.read().strip()}")
+    ctx.log(g.sh("ls", "-l", g.NODE).stdout.strip())
+
+
+def clicks(ctx: Context) -> None:
+    """Channel 3 -> 16, channels 1 and 6 -> 132, port output off keeps the last byte; the
+    running light sweeps at 100 ms steps; the load view shows bars."""
+    lines = ctx.lines
+    t0 = time.monotonic()
+    panel = ctx.panel(channels=())
+    panel.click(*L.socket(3))
+    t = lines.wait_value(16, 5.0, after=t0)
+    h.check(t is not None, f"channel 3: the lines did not take 16 (they hold {lines.value()})")
+    time.sleep(0.6)  # a second click on the same spot at once would be a double click
+    panel.click(*L.socket(3))
+    h.check(lines.wait_value(0, 5.0, after=t) is not None, "channel 3 off: the lines kept 16")
+    panel.click(*L.socket(1))
+    panel.click(*L.socket(6))
+    t1 = time.monotonic()
+    h.check(lines.wait_value(132, 5.0, after=t1) is not None,
+            f"channels 1 and 6: the lines did not take 132 (they hold {lines.value()})")
+    seen = sorted({b for _, b in lines.since(t1)})
+    h.check(set(seen) <= {0, 4, 128, 132}, f"channels 1 and 6: bytes {seen} on the way")
+
+    panel.double_click(*L.switch("pout"))
+    time.sleep(1.0)
+    t_off = time.monotonic()
+    panel.click(*L.socket(2))
+    time.sleep(1.5)
+    ctx.unchanged_since(t_off, "port output off, channel 2 clicked")
+    h.check(lines.value() == 132, f"port output off: the lines hold {lines.value()}, not 132")
+
+    panel.double_click(*L.switch("pout"))
+    t_on = time.monotonic()
+    h.check(lines.wait_value(140, 5.0, after=t_on) is not None,
+            "port output on again: the lines did not take 140 (channels 1, 2, 6)")
+    panel.double_click(*L.switch("vl"))
+    t_vl = time.monotonic()
+    time.sleep(3.5)
+    events = lines.since(t_vl)
+    values = [b for _, b in events]
+    while values and values[0] not in SWEEP:  # the channels until the light starts
+        values.pop(0)
+        events.pop(0)
+    # The light starts wherever it is in its sweep: any phase of it will do.
+    phases = [[SWEEP[(k + i) % len(SWEEP)] for i in range(len(values))]
+              for k in range(len(SWEEP))]
+    expect = next((p for p in phases if p == values), phases[SWEEP.index(8)])
+    h.check(len(values) >= 20, f"running light: only {len(values)} steps in 3.5 s: {values}")
+    h.check(values == expect, f"running light: sweep {values}, expected {expect}")
+    gaps = [b[0] - a[0] for a, b in zip(events, events[1:])]
+    median = statistics.median(gaps)
+    ctx.log(f"running light: {len(values)} steps, median step {1000 * median:.0f} ms, "
+            f"min {1000 * min(gaps):.0f}, max {1000 * max(gaps):.0f}")
+    ctx.figures["light_step_ms"] = round(1000 * median, 1)
+    h.check(0.085 <= median <= 0.125, f"running light: median step {1000 * median:.0f} ms")
+
+    panel.double_click(*L.switch("vl"))
+    time.sleep(0.5)
+    panel.double_click(*L.switch("peak"))
+    t_pk = time.monotonic()
+    # An idle machine may show no bar at all (a wait that ends on time): a busy loop beside
+    # the panel makes its waits end late, which the bars have to show.
+    hog = h.spawn(["python3", "-c", "while True: pass"])
+    try:
+        time.sleep(3.0)
+    finally:
+        h.kill_group(hog)
+    bars = [b for _, b in lines.since(t_pk + 0.8)]
+    ctx.log(f"load view: bytes {bars}")
+    shown = set(bars) | {lines.value()}
+    h.check(shown <= BARS, f"load view: bytes that are no bar: {sorted(shown - BARS)}")
+    h.check(shown - {0}, "load view: no bar reached the lines")
+    panel.double_click(*L.switch("peak"))
+    time.sleep(0.3)
+    h.check(not panel.boxes(), "a box opened")
+    panel.close()
+    h.check(panel.wait_exit(10) == 0, "Alt+F4 did not end the panel with 0")
+
+
+def claims(ctx: Context) -> None:
+    """The driver's count: with port output on, one claim and one release every 10 ms; with
+    it off, none."""
+    trace = g.ClaimTrace()
+    try:
+        panel = ctx.panel(channels=(4,))
+        h.check(ctx.lines.wait_value(32, 5.0) is not None, "the lines did not take 32")
+        time.sleep(0.3)
+        on = trace.count(2.0)
+        panel.double_click(*L.switch("pout"))
+        time.sleep(1.0)
+        off = trace.count(1.5)
+        ctx.log(f"in 2 s with port output on: {on}; in 1.5 s with it off: {off}")
+        claimed, released = on["parport_claim_or_block"], on["parport_release"]
+        ctx.figures["claims_in_2s"] = claimed
+        h.check(160 <= claimed <= 210, f"{claimed} claims in 2 s, expected about 200")
+        h.check(abs(claimed - released) <= 1, f"{claimed} claims but {released} releases")
+        h.check(sum(off.values()) == 0, f"port output off, yet the driver saw {off}")
+    finally:
+        trace.close()
+
+
+def permissions(ctx: Context) -> None:
+    """root:lp 0660: a user outside lp gets one "Dateizugriff verweigert." and nothing on the
+    lines; a user in lp drives them."""
+    st = os.stat(g.NODE)
+    ctx.log(g.sh("ls", "-l", g.NODE).stdout.strip())
+    h.check(oct(st.st_mode & 0o777) == "0o660", "the node is not 0660")
+    t0 = time.monotonic()
+    panel = ctx.panel("outsider", channels=(5,))
+    box = g.one_box(panel, "outsider")
+    name = ctx.identify(panel, box, "outsider")
+    h.check(name == "denied", f"outside lp: the box reads as '{name}', expected 'denied'")
+    ctx.unchanged_since(t0, "outside lp")
+    ctx.end(panel)
+
+    h.check(ctx.lines.value() != 64, "the lines hold 64 already")
+    t1 = time.monotonic()
+    panel = ctx.panel("lpmember", channels=(5,))
+    h.check(ctx.lines.wait_value(64, 5.0, after=t1) is not None,
+            f"in lp: the lines did not take 64 (they hold {ctx.lines.value()})")
+    g.no_box(panel, "in lp", 1.0)
+    ctx.end(panel)
+
+
+def cycle_cost(ctx: Context) -> None:
+    """The cost of one port cycle against the real driver and against a FIFO, both here."""
+    r = g.sh(ctx.probe, "--cycles", "2000")
+    ctx.log("ppdev: " + r.stdout.strip())
+    fig = dict(kv.split("=") for kv in r.stdout.split())
+    h.check(ctx.lines.value() == int(fig["last"]), f"the lines hold {ctx.lines.value()}, the "
+                                                   f"last cycle wrote {fig['last']}")
+    ctx.figures["cycle_ppdev_tcg"] = fig
+    fifo = "/tmp/port.fifo"
+    os.mkfifo(fifo)
+    reader = os.open(fifo, os.O_RDONLY | os.O_NONBLOCK)
+    try:
+        r = g.sh(ctx.probe, "--cycles", "2000", "--path", fifo)
+    finally:
+        os.close(reader)
+        os.unlink(fifo)
+    ctx.log("fifo: " + r.stdout.strip())
+    ctx.figures["cycle_fifo_tcg"] = dict(kv.split("=") for kv in r.stdout.split())
