@@ -32,7 +32,26 @@ mount -t devtmpfs dev /newroot/dev
 mkdir -p /newroot/dev/pts /newroot/dev/shm
 mount -t devpts devpts /newroot/dev/pts
 mount -t tmpfs tmpfs /newroot/dev/shm
+# A /tmp of the guest's own, but a build or checkout that lives under the host's /tmp (a
+# clone made there) must stay in sight: its top folder is moved over the new /tmp.
+tops=""
+for p in "$pio_guest" "$pio_binary" "$pio_sampler" "$pio_probe"; do
+    case "$p" in
+    /tmp/?*/*)
+        top="/tmp/$(echo "${p#/tmp/}" | cut -d/ -f1)"
+        case " $tops " in *" $top "*) ;; *) tops="$tops $top" ;; esac
+        ;;
+    esac
+done
+for top in $tops; do
+    mkdir -p "/keep$top"
+    mount --bind "/newroot$top" "/keep$top" || fail "no bind of $top"
+done
 mount -t tmpfs -o mode=1777 tmpfs /newroot/tmp
+for top in $tops; do
+    mkdir -p "/newroot$top"
+    mount --move "/keep$top" "/newroot$top" || fail "no move of $top"
+done
 mount -t tmpfs -o mode=0755 tmpfs /newroot/run
 mkdir -p /newroot/run/rig-out
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000 rigout /newroot/run/rig-out ||
