@@ -6,6 +6,7 @@ from __future__ import annotations
 
 import fcntl
 import os
+import signal
 import statistics
 import time
 
@@ -128,13 +129,19 @@ def clicks(ctx: Context) -> None:
     time.sleep(0.5)
     panel.double_click(*L.switch("peak"))
     t_pk = time.monotonic()
-    # An idle machine may show no bar at all (a wait that ends on time): a busy loop beside
-    # the panel makes its waits end late, which the bars have to show.
-    hog = h.spawn(["python3", "-c", "while True: pass"])
+    # An idle machine may show no bar at all (every wait ends on time), and a busy loop beside
+    # the panel did not always make one end late. Keeping the panel stopped 150 ms of every
+    # 250 does: most of its 50 ms waits end during a stop, and so at least tens of ms late,
+    # which the bars have to show.
+    deadline = time.monotonic() + 4.0
     try:
-        time.sleep(3.0)
+        while time.monotonic() < deadline:
+            os.kill(panel.pid, signal.SIGSTOP)
+            time.sleep(0.15)
+            os.kill(panel.pid, signal.SIGCONT)
+            time.sleep(0.10)
     finally:
-        h.kill_group(hog)
+        os.kill(panel.pid, signal.SIGCONT)
     bars = [b for _, b in lines.since(t_pk + 0.8)]
     ctx.log(f"load view: bytes {bars}")
     shown = set(bars) | {lines.value()}
