@@ -6,7 +6,9 @@
 
 # Lines that only say a step went well: the build's progress and every passed test.
 _pio_routine='^\[ *[0-9]+%\] |^Scanning dependencies|^Consolidate compiler generated'
-_pio_routine="$_pio_routine"'|^-- (Configuring done|Generating done|Build files have been written to)'
+# CMake's status lines ("-- ..."), also those of the Windows build's host tool configured
+# while building; its warnings and errors do not start that way.
+_pio_routine="$_pio_routine"'|^-- '
 _pio_routine="$_pio_routine"'|^Internal ctest changing into directory|^ +Start +[0-9]+: |Passed +[0-9.]+ sec$'
 
 # build_preset <preset>: configures and builds it. The whole log is <build dir>/build.log.
