@@ -101,6 +101,11 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& args, PortRules r
     return {Action::Run, port, ""};
 }
 
+CommandLine CommandLine::RefusePort(const std::string& what) const {
+    return {Action::UsageError, port_,
+            ErrorLine(Quoted(port_.device) + " ist kein Port, sondern " + what)};
+}
+
 std::string CommandLine::ErrorLine(const std::string& what) {
     return "pio-out: " + what + " – „pio-out --help“ zeigt die Optionen.\n";
 }

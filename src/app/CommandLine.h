@@ -38,6 +38,10 @@ public:
     const std::string& text() const { return text_; }
     int exitCode() const { return action_ == Action::UsageError ? kUsageErrorExit : 0; }
 
+    // The same line turned into a mistake because its port can never be one: `what` says
+    // what the path is instead ("ein Verzeichnis"). The command line itself looks at no file.
+    CommandLine RefusePort(const std::string& what) const;
+
     // The texts by themselves.
     static std::string HelpText(PortRules rules);
     static std::string VersionText(const std::string& version);

@@ -23,6 +23,7 @@
 #include "app/StartupFailure.h"
 #include "app/StartupResources.h"
 #include "output/Exception.h"
+#include "output/PortNode.h"
 #include "output/PpdevDevice.h"
 #include "panel/PanelPlacement.h"
 #include "platform/qt/PanelWidget.h"
@@ -129,9 +130,14 @@ QIcon ProgramIcon() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const CommandLine line = CommandLine::Parse(
+    CommandLine line = CommandLine::Parse(
         std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), PortRules::Linux,
         PIO_PROGRAM_VERSION);
+    // A plain file, a folder or a disk named as the port is a slip of the hand; it would never
+    // be written anyway, but saying so now beats a box once port output is on.
+    if (line.action() == CommandLine::Action::Run) {
+        if (const char* what = NeverAPort(line.port().device)) line = line.RefusePort(what);
+    }
     if (line.action() != CommandLine::Action::Run) return PrintAndEnd(line);
 
     g_programPath = ProgramPath(argc > 0 ? argv[0] : nullptr);
