@@ -35,7 +35,7 @@ Bytes dib4(const artwork::Icon& icon) {
     Bytes colour(colourRow * static_cast<std::size_t>(icon.height), 0);
     Bytes mask(maskRow * static_cast<std::size_t>(icon.height), 0);
     for (int y = 0; y < icon.height; ++y) {
-        const std::size_t row = static_cast<std::size_t>(icon.height - 1 - y);
+        const auto row = static_cast<std::size_t>(icon.height - 1 - y);
         for (int x = 0; x < icon.width; ++x) {
             const std::uint32_t p = icon.argb[static_cast<std::size_t>(y * icon.width + x)];
             const auto bit = static_cast<std::size_t>(x);
@@ -92,7 +92,7 @@ std::vector<std::uint8_t> encodeIco(const artwork::Icon& icon) {
     le16(ico, 0);  // reserved
     le16(ico, 1);  // type: icon
     le16(ico, static_cast<unsigned>(entries.size()));
-    std::uint32_t offset = static_cast<std::uint32_t>(6 + 16 * entries.size());
+    auto offset = static_cast<std::uint32_t>(6 + 16 * entries.size());
     for (const Entry& e : entries) {
         ico.push_back(static_cast<std::uint8_t>(e.size == 256 ? 0 : e.size));  // 0 means 256
         ico.push_back(static_cast<std::uint8_t>(e.size == 256 ? 0 : e.size));

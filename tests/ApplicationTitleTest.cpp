@@ -24,7 +24,7 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_tuple("/a.b/c/PioOut", "Pioout"),
                       std::make_tuple("/usr/bin/.hidden", ""),
                       std::make_tuple("/usr/bin/xY", "xy")),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+    [](const auto& test) { return "case" + std::to_string(test.index); });
 
 TEST(StartupFailure, TextFieldsAndTheDotRule) {
     EXPECT_EQ(StartupFailureText("EInOutError", "/usr/bin/pio-out", 0, "Datei nicht gefunden"),

@@ -99,7 +99,7 @@ TEST_P(ArtworkBandTest, RowMeanMatchesTheEdgeColour) {
                "window row " + std::to_string(row.y));
 }
 INSTANTIATE_TEST_SUITE_P(Edges, ArtworkBandTest, ::testing::ValuesIn(bandRows()),
-                         [](const auto& info) { return "row" + std::to_string(info.param.y + 1); });
+                         [](const auto& test) { return "row" + std::to_string(test.param.y + 1); });
 
 TEST(ArtworkBackground, FaceIsLighterAtTheTopAndDarkensSmoothlyDownwards) {
     const Picture p = artwork::background();
@@ -193,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(Radii, ArtworkSocketRingTest,
                                            SocketRing{"gap", 11, 11, 0x16161A, 0x16161A, 4.0},
                                            SocketRing{"shadow", 14, 16, 0x2D2D33, 0x2D2D33, 3.0},
                                            SocketRing{"panel", 18, 30, 0x3E3E43, 0x3E3E43, 3.0}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ArtworkSocket, IsRoundAndCentred) {
     const Picture p = artwork::socket();
@@ -307,7 +307,7 @@ INSTANTIATE_TEST_SUITE_P(
         LedLook{artwork::Led::YellowOn, "oon", 0xF8DE1A, 0xFFFB6A, 0xFFFCD0, 0xBA7B06},
         LedLook{artwork::Led::RedOff, "roff", 0x700000, 0x800000, 0x866766, 0x320000},
         LedLook{artwork::Led::RedOn, "ron", 0xFF2626, 0xFF3434, 0xFCB7B3, 0xC41C24}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 // ---- all pictures, icon ---------------------------------------------------------------
 

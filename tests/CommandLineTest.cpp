@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
               "unbekannter Port „C:\\port“" + kWindowsPorts),
         Fails("windows_missing", W, {"--port"},
               "Option „--port“ braucht ein Gerät" + kWindowsPorts)),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 TEST(CommandLine, WindowsHoldsEachPortUnderItsOwnName) {
     EXPECT_EQ(CommandLine::Parse({}, W, "1").port().holdName, "Local\\pio-out-LPT1");
@@ -202,8 +202,8 @@ TEST_P(HelpText, FollowsTheUsualForm) {
     EXPECT_EQ(CommandLine::kUsageErrorExit, 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Platforms, HelpText, ::testing::Values(L, W), [](const auto& info) {
-    return info.param == L ? std::string("linux") : std::string("windows");
+INSTANTIATE_TEST_SUITE_P(Platforms, HelpText, ::testing::Values(L, W), [](const auto& test) {
+    return test.param == L ? std::string("linux") : std::string("windows");
 });
 
 TEST(CommandLine, EachPlatformsHelpNamesItsPortsAndWhereToReadMore) {

@@ -40,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
         std::make_tuple("/home/jürgen/äääää", "PIO Out · 6 Kanäle an …ürgen/äääää"),
         std::make_tuple("/ää", "PIO Out · 6 Kanäle an /ää"),
         std::make_tuple("", "PIO Out · 6 Kanäle an ")),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+    [](const auto& test) { return "case" + std::to_string(test.index); });
 
 TEST(CreditLine, TheFirstPortGivesThePanelsOwnLine) {
     EXPECT_EQ(CreditLine("LPT1"), TForm1::kCredit);

@@ -39,8 +39,8 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{1117, "I/O-Fehler 1117"}, MessageCase{-7, "I/O-Fehler -7"},
         MessageCase{-2, "I/O-Fehler -2"}, MessageCase{2147483647, "I/O-Fehler 2147483647"},
         MessageCase{-2147483647 - 1, "I/O-Fehler -2147483648"}),
-    [](const auto& info) {
-        const long long code = info.param.code;
+    [](const auto& test) {
+        const long long code = test.param.code;
         return (code < 0 ? "codeMinus" : "code") + std::to_string(code < 0 ? -code : code);
     });
 

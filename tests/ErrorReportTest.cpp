@@ -71,11 +71,11 @@ TEST_F(ErrorReportTest, OneBoxAtATimeAndTimersTickWhileItIsOpen) {
 TEST_F(ErrorReportTest, TheBoxOpensAfterTheFailingHandlerHasReturned) {
     std::vector<std::string> log;
     sim.at(10).call([&] {
-        log.push_back("handler");
-        sim.post([&] { log.push_back("posted-before-failure"); });
+        log.emplace_back("handler");
+        sim.post([&] { log.emplace_back("posted-before-failure"); });
         throw Exception("x");
     });
-    sim.at(10).call([&] { log.push_back("next-event"); });
+    sim.at(10).call([&] { log.emplace_back("next-event"); });
     sim.runUntil(3000);
     ASSERT_EQ(sim.boxes().size(), 1u);
     EXPECT_EQ(log, (std::vector<std::string>{"handler", "next-event", "posted-before-failure"}));

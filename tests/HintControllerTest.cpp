@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
         GoneCase{"ontoBackground", [](SimPlatform& s, PanelRig&) { s.move({320, 10}); }},
         GoneCase{"leave", [](SimPlatform& s, PanelRig&) { s.leave(); }},
         GoneCase{"deactivated", [](SimPlatform& s, PanelRig&) { s.activate(false); }}),
-    [](const auto& info) { return std::string(info.param.what); });
+    [](const auto& test) { return std::string(test.param.what); });
 
 TEST_F(HintTest, NotWhileTheProgramIsInactive) {
     sim.at(50).activate(false).at(100).move(At(rig.form.pout));

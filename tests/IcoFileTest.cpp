@@ -116,14 +116,14 @@ TEST_F(IcoFileTest, SmallEntriesAreSixteenColourBitmapsOfTheIcon) {
         }
 
         // Rows are bottom first and padded to 32 bits; a set mask bit is a transparent pixel.
-        const std::size_t colourRow = static_cast<std::size_t>((size * 4 + 31) / 32 * 4);
-        const std::size_t maskRow = static_cast<std::size_t>((size + 31) / 32 * 4);
+        const auto colourRow = static_cast<std::size_t>((size * 4 + 31) / 32 * 4);
+        const auto maskRow = static_cast<std::size_t>((size + 31) / 32 * 4);
         const std::size_t colours = palette + 16 * 4;
         const std::size_t mask = colours + colourRow * static_cast<std::size_t>(size);
         ASSERT_EQ(mask + maskRow * static_cast<std::size_t>(size), dib + e.bytes);
         int transparent = 0;
         for (int y = 0; y < size; ++y) {
-            const std::size_t row = static_cast<std::size_t>(size - 1 - y);
+            const auto row = static_cast<std::size_t>(size - 1 - y);
             for (int x = 0; x < size; ++x) {
                 const auto ux = static_cast<std::size_t>(x);
                 const std::uint8_t pair = ico.at(colours + row * colourRow + ux / 2);

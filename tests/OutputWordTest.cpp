@@ -69,8 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
                       StepCase{68, false, 34, false},  // and comes back through channel 6
                       StepCase{63, true, 126, false},  // a full bar doubles past the LEDs
                       StepCase{2, false, 1, true}),
-    [](const auto& info) {
-        return "from" + std::to_string(info.param.word) + (info.param.up ? "Up" : "Down");
+    [](const auto& test) {
+        return "from" + std::to_string(test.param.word) + (test.param.up ? "Up" : "Down");
     });
 
 TEST(RiderStep, FullSweepHasPeriodTen) {
@@ -109,6 +109,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, LoadBarsTest,
                                            std::make_tuple(810, 31), std::make_tuple(900, 31),
                                            std::make_tuple(901, 63),
                                            std::make_tuple(100000, 63)),
-                         [](const auto& info) {
-                             return "late" + std::to_string(std::get<0>(info.param)) + "ms";
+                         [](const auto& test) {
+                             return "late" + std::to_string(std::get<0>(test.param)) + "ms";
                          });

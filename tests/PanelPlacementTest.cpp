@@ -38,4 +38,4 @@ INSTANTIATE_TEST_SUITE_P(
                       // A screen that does not start at 0,0 (a second monitor's coordinates).
                       Case{"Offset", {1280, 0, 400, 300}, {1280, 100}},
                       Case{"NegativeOrigin", {-800, -600, 800, 600}, {-340, -200}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });

@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         PortCase{"windows_path", W, "/dev/parport1", nullptr, nullptr, nullptr},
         PortCase{"windows_device_path", W, "\\\\.\\LPT1", nullptr, nullptr, nullptr},
         PortCase{"windows_empty", W, "", nullptr, nullptr, nullptr}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 TEST(PortChoice, WithoutAnOptionThePanelDrivesTheFirstPort) {
     const PortChoice onLinux = PortChoice::Default(PortRules::Linux);

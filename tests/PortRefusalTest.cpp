@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
         NotAPortCase{"OtherCharacterDevice",
                      [](const TempDir& dir) { return MakeNode(dir, S_IFCHR, makedev(240, 0)); },
                      Unchecked}),
-    [](const ::testing::TestParamInfo<NotAPortCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<NotAPortCase>& test) { return test.param.name; });
 
 // What the command line refuses before any window: only what can never be a port.
 TEST(NeverAPort, NamesPlainFilesFoldersAndSocketsOnly) {

@@ -24,7 +24,7 @@ struct ByteCase {
     std::uint8_t byte;
 };
 
-void PrintTo(const ByteCase& c, std::ostream* os) {
+static void PrintTo(const ByteCase& c, std::ostream* os) {
     *os << "word " << c.word << " -> " << static_cast<int>(c.byte);
 }
 
@@ -50,8 +50,8 @@ INSTANTIATE_TEST_SUITE_P(Words, PortByteTest,
                                            ByteCase{63, 252}, ByteCase{255, 252},
                                            ByteCase{256 + 5, 20},  // only the low byte counts
                                            ByteCase{-1, 252}),
-                         [](const auto& info) {
-                             const long long w = info.param.word;
+                         [](const auto& test) {
+                             const long long w = test.param.word;
                              return (w < 0 ? "wordMinus" : "word") +
                                     std::to_string(w < 0 ? -w : w);
                          });
@@ -65,7 +65,7 @@ struct FaultCase {
     Calls calls;
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os) {
+static void PrintTo(const FaultCase& c, std::ostream* os) {
     *os << c.name;
 }
 
@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
                       d.failWrite(1);
                   },
                   4, "Zu viele Dateien geöffnet", Calls{"open"}}),
-    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<FaultCase>& test) { return std::string(test.param.name); });
 
 TEST(PortWriter, SuccessfulCyclesRecordEveryByteInOrder) {
     FakePortDevice device;

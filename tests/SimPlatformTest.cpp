@@ -156,8 +156,8 @@ TEST(Delay, HandsOnEveryEventThatFallsDueInOrder) {
         Delay(sim, 100);
         log.push_back("done" + std::to_string(sim.tickCount()));
     });
-    sim.at(40).call([&] { log.push_back("a40"); });
-    sim.at(60).call([&] { log.push_back("b60"); });
+    sim.at(40).call([&] { log.emplace_back("a40"); });
+    sim.at(60).call([&] { log.emplace_back("b60"); });
     sim.runUntil(106);
     EXPECT_EQ(log, (std::vector<std::string>{"tick30", "a40", "b60", "tick60", "tick90",
                                              "done105"}));

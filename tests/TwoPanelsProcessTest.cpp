@@ -90,7 +90,7 @@ private:
             } else {
                 sim.runUntil(now + 500);
             }
-            unsigned char boxes = static_cast<unsigned char>(sim.boxes().size());
+            auto boxes = static_cast<unsigned char>(sim.boxes().size());
             for (const auto& box : sim.boxes())
                 if (box.text != kBusy) boxes = 0xFF;
             if (write(out, &boxes, 1) != 1) return 1;
