@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/Version.h"
 
 namespace {
 
@@ -171,8 +172,8 @@ TEST(CommandLine, VersionTextNamesVersionCopyrightAndLicence) {
     EXPECT_EQ(lines[2].rfind("Lizenz MIT", 0), 0u) << lines[2];
     EXPECT_NE(lines[3].find("KEINE GARANTIE"), std::string::npos) << lines[3];
     // The program tells the project's version, given to it by the build.
-    EXPECT_TRUE(std::regex_match(std::string(PIO_PROGRAM_VERSION), std::regex(R"(\d+\.\d+\.\d+)")))
-        << PIO_PROGRAM_VERSION;
+    EXPECT_TRUE(std::regex_match(std::string(PIO_VERSION_STRING), std::regex(R"(\d+\.\d+\.\d+)")))
+        << PIO_VERSION_STRING;
 }
 
 class HelpText : public ::testing::TestWithParam<PortRules> {};

@@ -11,6 +11,7 @@
 #include "app/CreditLine.h"
 #include "app/PanelSession.h"
 #include "app/StartupFailure.h"
+#include "app/Version.h"
 #include "output/Exception.h"
 #include "output/WinLptDevice.h"
 #include "panel/PanelPlacement.h"
@@ -117,7 +118,7 @@ int PrintAndEnd(const CommandLine& line) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     const CommandLine line = CommandLine::Parse(Arguments(), PortRules::Windows,
-                                                PIO_PROGRAM_VERSION);
+                                                PIO_VERSION_STRING);
     if (line.action() != CommandLine::Action::Run) return PrintAndEnd(line);
 
     const std::string programPath = ProgramPath();

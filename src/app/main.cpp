@@ -22,6 +22,7 @@
 #include "app/ResourceProbe.h"
 #include "app/StartupFailure.h"
 #include "app/StartupResources.h"
+#include "app/Version.h"
 #include "output/Exception.h"
 #include "output/PortNode.h"
 #include "output/PpdevDevice.h"
@@ -132,7 +133,7 @@ QIcon ProgramIcon() {
 int main(int argc, char** argv) {
     CommandLine line = CommandLine::Parse(
         std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), PortRules::Linux,
-        PIO_PROGRAM_VERSION);
+        PIO_VERSION_STRING);
     // A plain file, a folder or a disk named as the port is a slip of the hand; it would never
     // be written anyway, but saying so now beats a box once port output is on.
     if (line.action() == CommandLine::Action::Run) {
