@@ -9,6 +9,30 @@
 class PortWriter;
 
 // The panel: six channels with sockets, number tags and LEDs, and four switch LEDs.
+//
+// The components keep their short names: the handlers find them by name (`pClick` reads
+// the channel from the second character, the refresh looks up "p1".."p6") and the tests
+// and the e2e scripts point at them. What they are, with the column they sit in:
+//
+//   a1..a6    the six sockets, top row (a click switches the channel)
+//   l1..l6    the number tags "1".."6" under the sockets (a click switches the channel)
+//   p1..p6    the channel LEDs, red, under the tags (a click switches the channel)
+//   pout      switch, top of the right column, yellow: port output on or off
+//   v5        switch, right column level with the LEDs, green: the display, LEDs lit or dark
+//   vl        switch, right column, yellow, hint "Rider": the running light
+//   peak      switch, bottom of the right column, green, hint "Loadview": the load view
+//   Label2    hidden, below `peak`: the load view's last lateness in ms
+//   goff gon  hidden pictures: green LED off and on (the state of `v5` and `peak`)
+//   ooff oon  hidden pictures: yellow LED off and on (the state of `pout` and `vl`)
+//   roff ron  hidden pictures: red LED off and on (the channel LEDs)
+//   Image1    the panel's background picture
+//   Label1    the credit line at the bottom, naming the port
+//   setter    timer, 10 ms: LEDs from the output word, and the port cycle
+//   tick      timer, 500 ms while the load view is on: one load probe
+//
+// A switch is on when its `Tag` is 1; the LEDs take their picture from one of the hidden
+// pictures. Handlers are named after their component and event (`poutDblClick`), a shared
+// one after the names' common first letter (`pClick`).
 class TForm1 final : public TForm {
 public:
     // The credit line of a panel on the first port.
