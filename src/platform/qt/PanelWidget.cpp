@@ -8,7 +8,7 @@
 #include <QPainter>
 
 #include "platform/qt/QtCanvas.h"
-#include "platform/qt/QtPlatform.h"
+#include "platform/qt/WindowOwner.h"
 
 namespace {
 
@@ -28,8 +28,8 @@ Point ToPoint(const QMouseEvent* e) {
 
 }  // namespace
 
-PanelWidget::PanelWidget(QtPlatform& platform)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), platform_(platform) {
+PanelWidget::PanelWidget(WindowOwner& owner)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), owner_(owner) {
     setAttribute(Qt::WA_OpaquePaintEvent);  // every pixel is painted by the panel
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
@@ -37,22 +37,22 @@ PanelWidget::PanelWidget(QtPlatform& platform)
 }
 
 void PanelWidget::paintEvent(QPaintEvent* event) {
-    WindowSink* sink = platform_.Sink();
+    WindowSink* sink = owner_.Sink();
     if (!sink) return;
     QPainter painter(this);
     QtCanvas canvas(painter);
     for (const QRect& r : event->region()) {
         const Rect dirty{r.x(), r.y(), r.width(), r.height()};
-        platform_.dispatch([&] { sink->paint(canvas, dirty); });
+        owner_.Dispatch([&] { sink->paint(canvas, dirty); });
     }
 }
 
 void PanelWidget::Press(QMouseEvent* event, bool doubleClick) {
     MouseButton b;
-    WindowSink* sink = platform_.Sink();
+    WindowSink* sink = owner_.Sink();
     if (!sink || !ToButton(event->button(), b)) return;
     const Point p = ToPoint(event);
-    platform_.dispatch([=] { sink->pointerPress(p, b, doubleClick); });
+    owner_.Dispatch([=] { sink->pointerPress(p, b, doubleClick); });
 }
 
 void PanelWidget::mousePressEvent(QMouseEvent* event) { Press(event, false); }
@@ -61,21 +61,21 @@ void PanelWidget::mouseDoubleClickEvent(QMouseEvent* event) { Press(event, true)
 
 void PanelWidget::mouseReleaseEvent(QMouseEvent* event) {
     MouseButton b;
-    WindowSink* sink = platform_.Sink();
+    WindowSink* sink = owner_.Sink();
     if (!sink || !ToButton(event->button(), b)) return;
     const Point p = ToPoint(event);
-    platform_.dispatch([=] { sink->pointerRelease(p, b); });
+    owner_.Dispatch([=] { sink->pointerRelease(p, b); });
 }
 
 void PanelWidget::mouseMoveEvent(QMouseEvent* event) {
-    WindowSink* sink = platform_.Sink();
+    WindowSink* sink = owner_.Sink();
     if (!sink) return;
     const Point p = ToPoint(event);
-    platform_.dispatch([=] { sink->pointerMove(p); });
+    owner_.Dispatch([=] { sink->pointerMove(p); });
 }
 
 void PanelWidget::leaveEvent(QEvent*) {
-    if (WindowSink* sink = platform_.Sink()) platform_.dispatch([=] { sink->pointerLeave(); });
+    if (WindowSink* sink = owner_.Sink()) owner_.Dispatch([=] { sink->pointerLeave(); });
 }
 
 void PanelWidget::keyPressEvent(QKeyEvent* event) {
@@ -84,14 +84,14 @@ void PanelWidget::keyPressEvent(QKeyEvent* event) {
         close();
         return;
     }
-    if (WindowSink* sink = platform_.Sink()) platform_.dispatch([=] { sink->keyPress(); });
+    if (WindowSink* sink = owner_.Sink()) owner_.Dispatch([=] { sink->keyPress(); });
 }
 
 void PanelWidget::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange) {
         const bool active = isActiveWindow();
-        if (WindowSink* sink = platform_.Sink())
-            platform_.dispatch([=] { sink->activeChanged(active); });
+        if (WindowSink* sink = owner_.Sink())
+            owner_.Dispatch([=] { sink->activeChanged(active); });
     }
     QWidget::changeEvent(event);
 }
@@ -99,5 +99,5 @@ void PanelWidget::changeEvent(QEvent* event) {
 void PanelWidget::closeEvent(QCloseEvent* event) {
     // Closing only asks the program to end; the panel stays until the loop ends.
     event->ignore();
-    platform_.dispatch([this] { platform_.requestQuit(); });
+    owner_.RequestClose();
 }

@@ -3,13 +3,13 @@
 
 #include <QWidget>
 
-class QtPlatform;
+class WindowOwner;
 
 // The panel's one top-level window: borderless, fixed in place and size. It turns Qt's
 // input and paint events into handlers of the panel.
 class PanelWidget final : public QWidget {
 public:
-    explicit PanelWidget(QtPlatform& platform);
+    explicit PanelWidget(WindowOwner& owner);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -24,5 +24,5 @@ protected:
 
 private:
     void Press(QMouseEvent* event, bool doubleClick);
-    QtPlatform& platform_;
+    WindowOwner& owner_;
 };

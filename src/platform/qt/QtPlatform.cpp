@@ -19,6 +19,10 @@ QtPlatform::QtPlatform() {
 
 QtPlatform::~QtPlatform() = default;
 
+void QtPlatform::RequestClose() {
+    dispatch([this] { requestQuit(); });
+}
+
 PanelWidget& QtPlatform::CreateWindow(const Rect& bounds, const QString& title) {
     window_ = std::make_unique<PanelWidget>(*this);
     window_->setWindowTitle(title);

@@ -8,13 +8,14 @@
 #include <unordered_map>
 
 #include "platform/Platform.h"
+#include "platform/qt/WindowOwner.h"
 
 class PanelWidget;
 class HintPopup;
 
 // The platform on Qt: QApplication's loop, processEvents as the pump, precise QTimers,
 // QMessageBox for reports and a tooltip-style popup for hints.
-class QtPlatform final : public QObject, public Platform {
+class QtPlatform final : public QObject, public Platform, public WindowOwner {
     Q_OBJECT
 public:
     QtPlatform();
@@ -40,8 +41,10 @@ public:
     Rect screenRect() const override;
     Point panelOrigin() const override;
 
-    // For the window: hands an event to the panel as a handler.
-    WindowSink* Sink() const { return sink(); }
+    // WindowOwner: for the window.
+    WindowSink* Sink() const override { return sink(); }
+    void Dispatch(const Handler& fn) override { dispatch(fn); }
+    void RequestClose() override;
 
 protected:
     void exitLoop() override;

@@ -2,8 +2,8 @@
 #include "platform/win32/AppWindow.h"
 
 #include "platform/win32/Win32Error.h"
-#include "platform/win32/Win32Platform.h"
 #include "platform/win32/WindowClass.h"
+#include "platform/win32/WindowOwner.h"
 
 namespace {
 
@@ -13,8 +13,8 @@ constexpr UINT kActivateMain = WM_APP + 1;
 
 }  // namespace
 
-AppWindow::AppWindow(Win32Platform& platform, HINSTANCE instance, const std::wstring& title)
-    : platform_(platform) {
+AppWindow::AppWindow(WindowOwner& owner, HINSTANCE instance, const std::wstring& title)
+    : owner_(owner) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = &WindowClass::Route<AppWindow>;
@@ -51,7 +51,7 @@ AppWindow::~AppWindow() {
 LRESULT AppWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_CLOSE:
-            platform_.RequestClose();
+            owner_.RequestClose();
             return 0;
         case WM_ACTIVATE:
             // Restored or chosen from the taskbar: the panel is what the user wants active.
@@ -68,7 +68,7 @@ LRESULT AppWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             // Log-off or shutdown: nothing to save, the port keeps its last byte.
             if (wp) ExitProcess(0);
             return 0;
-        default: platform_.TrackModalLoop(msg); break;
+        default: owner_.TrackModalLoop(msg); break;
     }
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }

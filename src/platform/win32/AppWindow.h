@@ -5,7 +5,7 @@
 
 #include <string>
 
-class Win32Platform;
+class WindowOwner;
 
 // The application's own window: zero by zero pixels, never seen itself, it carries the one
 // taskbar button with the title and the icon and owns the panel. Minimising it from the
@@ -13,7 +13,7 @@ class Win32Platform;
 // brings the panel back and active, and its Close entry asks the program to end.
 class AppWindow final {
 public:
-    AppWindow(Win32Platform& platform, HINSTANCE instance, const std::wstring& title);
+    AppWindow(WindowOwner& owner, HINSTANCE instance, const std::wstring& title);
     ~AppWindow();
     AppWindow(const AppWindow&) = delete;
     AppWindow& operator=(const AppWindow&) = delete;
@@ -26,7 +26,7 @@ private:
     friend class WindowClass;  // its window procedure calls OnMessage
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
 
-    Win32Platform& platform_;
+    WindowOwner& owner_;
     HWND hwnd_ = nullptr;
     HWND main_ = nullptr;
     HICON smallIcon_ = nullptr;

@@ -10,8 +10,8 @@
 #include "platform/win32/DpiScale.h"
 #include "platform/win32/GdiCanvas.h"
 #include "platform/win32/Win32Error.h"
-#include "platform/win32/Win32Platform.h"
 #include "platform/win32/WindowClass.h"
+#include "platform/win32/WindowOwner.h"
 
 namespace {
 
@@ -23,9 +23,9 @@ MouseButton ToButton(int button) {
 
 }  // namespace
 
-PanelWindow::PanelWindow(Win32Platform& platform, HINSTANCE instance, HWND owner,
+PanelWindow::PanelWindow(WindowOwner& owner, HINSTANCE instance, HWND ownerWindow,
                          const std::wstring& title, Size logicalSize)
-    : platform_(platform), size_(logicalSize) {
+    : owner_(owner), size_(logicalSize) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     // CS_DBLCLKS: Windows tells double clicks apart with the user's own time and distance.
@@ -38,7 +38,7 @@ PanelWindow::PanelWindow(Win32Platform& platform, HINSTANCE instance, HWND owner
     // Registered once per process; later windows of the kind reuse it.
     WindowClass::Register(wc, "Panel");
     hwnd_ = CreateWindowExW(0, kClassName, title.c_str(), WS_POPUP | WS_CLIPSIBLINGS, 0, 0,
-                            logicalSize.width, logicalSize.height, owner, nullptr, instance, this);
+                            logicalSize.width, logicalSize.height, ownerWindow, nullptr, instance, this);
     if (!hwnd_) throw Win32Error("CreateWindowExW (Panel)");
     ApplyScale(DpiScale::ForDpi(DpiApi::ForWindow(hwnd_)));
 }
@@ -135,7 +135,7 @@ void PanelWindow::Paint() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd_, &ps);
     if (rects.empty()) rects.push_back(ps.rcPaint);
-    if (WindowSink* sink = platform_.Sink()) {
+    if (WindowSink* sink = owner_.Sink()) {
         for (const RECT& r : rects) {
             const int left = DpiScale::ToLogical(r.left, scale_);
             const int top = DpiScale::ToLogical(r.top, scale_);
@@ -143,7 +143,7 @@ void PanelWindow::Paint() {
                              DpiScale::ToLogicalLength(r.bottom, scale_) - top};
             GdiCanvas& canvas = *canvas_;
             canvas.setClip(dirty);
-            platform_.dispatch([&] { sink->paint(canvas, dirty); });
+            owner_.Dispatch([&] { sink->paint(canvas, dirty); });
         }
     }
     BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
@@ -156,14 +156,14 @@ void PanelWindow::Press(LPARAM lp, int button, bool doubleClick) {
     if (buttonsDown_++ == 0) SetCapture(hwnd_);
     const Point p = ToLogical(lp);
     const MouseButton b = ToButton(button);
-    platform_.Deliver([=](WindowSink& sink) { sink.pointerPress(p, b, doubleClick); });
+    owner_.Deliver([=](WindowSink& sink) { sink.pointerPress(p, b, doubleClick); });
 }
 
 void PanelWindow::Release(LPARAM lp, int button) {
     const Point p = ToLogical(lp);
     const MouseButton b = ToButton(button);
     if (buttonsDown_ > 0 && --buttonsDown_ == 0) ReleaseCapture();
-    platform_.Deliver([=](WindowSink& sink) { sink.pointerRelease(p, b); });
+    owner_.Deliver([=](WindowSink& sink) { sink.pointerRelease(p, b); });
 }
 
 void PanelWindow::Move(LPARAM lp) {
@@ -172,12 +172,12 @@ void PanelWindow::Move(LPARAM lp) {
         tracking_ = TrackMouseEvent(&track) != FALSE;
     }
     const Point p = ToLogical(lp);
-    platform_.Deliver([=](WindowSink& sink) { sink.pointerMove(p); });
+    owner_.Deliver([=](WindowSink& sink) { sink.pointerMove(p); });
 }
 
 void PanelWindow::Leave() {
     tracking_ = false;
-    platform_.Deliver([](WindowSink& sink) { sink.pointerLeave(); });
+    owner_.Deliver([](WindowSink& sink) { sink.pointerLeave(); });
 }
 
 LRESULT PanelWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -208,35 +208,35 @@ LRESULT PanelWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             // Without a system menu nothing would turn Alt+F4 into a close; do it here.
             // Bit 29 of lParam: Alt is held (F10 alone also comes as a system key).
             if (wp == VK_F4 && (lp & (1 << 29))) {
-                platform_.RequestClose();
+                owner_.RequestClose();
                 return 0;
             }
-            platform_.Deliver([](WindowSink& sink) { sink.keyPress(); });
+            owner_.Deliver([](WindowSink& sink) { sink.keyPress(); });
             break;  // Alt and its friends keep their system meaning
         case WM_KEYDOWN:
-            platform_.Deliver([](WindowSink& sink) { sink.keyPress(); });
+            owner_.Deliver([](WindowSink& sink) { sink.keyPress(); });
             return 0;
         case WM_ACTIVATE: {
             const bool active = LOWORD(wp) != WA_INACTIVE;
             if (active != active_) {
                 active_ = active;
-                platform_.Deliver([=](WindowSink& sink) { sink.activeChanged(active); });
+                owner_.Deliver([=](WindowSink& sink) { sink.activeChanged(active); });
             }
             break;
         }
         case WM_CLOSE:
             // Only asks the program to end; the panel stays until the loop has ended.
-            platform_.RequestClose();
+            owner_.RequestClose();
             return 0;
         case kWmDpiChanged: {
             // Moved to a monitor of another DPI: the suggested place, our own whole factor.
             const RECT suggested = *reinterpret_cast<const RECT*>(lp);
-            platform_.dispatch([&] { ApplyScale(DpiScale::ForDpi(HIWORD(wp))); });
+            owner_.Dispatch([&] { ApplyScale(DpiScale::ForDpi(HIWORD(wp))); });
             SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
         }
-        default: platform_.TrackModalLoop(msg); break;
+        default: owner_.TrackModalLoop(msg); break;
     }
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }

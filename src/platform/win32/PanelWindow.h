@@ -9,7 +9,7 @@
 #include "platform/Geometry.h"
 
 class GdiCanvas;
-class Win32Platform;
+class WindowOwner;
 
 // The panel's window: borderless, owned by the application window (so it has no taskbar
 // button of its own and hides with it when that is minimised), fixed in size. It turns the
@@ -20,8 +20,8 @@ class Win32Platform;
 // suits its monitor's DPI.
 class PanelWindow final {
 public:
-    PanelWindow(Win32Platform& platform, HINSTANCE instance, HWND owner, const std::wstring& title,
-                Size logicalSize);
+    PanelWindow(WindowOwner& owner, HINSTANCE instance, HWND ownerWindow,
+                const std::wstring& title, Size logicalSize);
     ~PanelWindow();
     PanelWindow(const PanelWindow&) = delete;
     PanelWindow& operator=(const PanelWindow&) = delete;
@@ -46,7 +46,7 @@ private:
     void ApplyScale(int scale);
     Point ToLogical(LPARAM lp) const;
 
-    Win32Platform& platform_;
+    WindowOwner& owner_;
     HWND hwnd_ = nullptr;
     Size size_;
     int scale_ = 1;

@@ -13,6 +13,7 @@
 #include "platform/win32/MessageWait.h"
 #include "platform/win32/PreciseClock.h"
 #include "platform/win32/TimerSchedule.h"
+#include "platform/win32/WindowOwner.h"
 
 class AppWindow;
 class HintWindow;
@@ -25,7 +26,7 @@ class PanelWindow;
 //
 // Modal loops that Windows runs itself (a message box, the taskbar menu) do not know our
 // timers; while one runs, a window timer on the hidden message window drives them instead.
-class Win32Platform final : public Platform {
+class Win32Platform final : public Platform, public WindowOwner {
 public:
     explicit Win32Platform(HINSTANCE instance);
     ~Win32Platform() override;
@@ -56,18 +57,15 @@ public:
     Rect screenRect() const override;
     Point panelOrigin() const override;
 
-    // For the windows.
-    WindowSink* Sink() const { return sink(); }
-    // Runs `fn` on the window sink as a handler (nothing without a sink).
-    void Deliver(const std::function<void(WindowSink&)>& fn);
-    // Alt+F4 or Close: asks the program to end, as a handler of its own.
-    void RequestClose();
+    // WindowOwner: for the windows.
+    WindowSink* Sink() const override { return sink(); }
+    void Dispatch(const Handler& fn) override { dispatch(fn); }
+    void Deliver(const std::function<void(WindowSink&)>& fn) override;
+    void RequestClose() override;
+    void TrackModalLoop(UINT msg) override;
     // A modal loop of Windows' own begins or ends.
     void EnterModal();
     void LeaveModal();
-    // The same for a window's message that starts or ends one (a menu, moving or sizing);
-    // any other message is left alone.
-    void TrackModalLoop(UINT msg);
 
     // Whether waits end by a high-resolution timer (else at the 1 ms system tick).
     bool HighResolutionWait() const { return wait_.HighResolution(); }
