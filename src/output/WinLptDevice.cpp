@@ -118,8 +118,8 @@ int WinLptDevice::openPipe() {
     return 0;
 }
 
-int WinLptDevice::writePipe(std::uint8_t byte, int& written) {
-    const std::uint8_t buffer[1] = {byte};
+int WinLptDevice::writePipe(std::uint8_t value, int& written) {
+    const std::uint8_t buffer[1] = {value};
     OVERLAPPED pending{};
     pending.hEvent = writeDone_.Get();
     ResetEvent(pending.hEvent);
@@ -139,10 +139,10 @@ int WinLptDevice::writePipe(std::uint8_t byte, int& written) {
     return 0;
 }
 
-int WinLptDevice::write(std::uint8_t byte, int& written) {
+int WinLptDevice::write(std::uint8_t value, int& written) {
     if (!file_.Valid()) return kNotOpen;
-    if (pipe_) return writePipe(byte, written);
-    const std::uint8_t buffer[1] = {byte};
+    if (pipe_) return writePipe(value, written);
+    const std::uint8_t buffer[1] = {value};
     DWORD count = 0;
     if (!WriteFile(file_.Get(), buffer, 1, &count, nullptr)) return LastError();
     written = static_cast<int>(count);
