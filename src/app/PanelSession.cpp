@@ -2,6 +2,7 @@
 #include "app/PanelSession.h"
 
 #include "output/EInOutError.h"
+#include "panel/PanelPlacement.h"
 #include "platform/Platform.h"
 
 PanelSession::PanelSession(Platform& platform, PortDevice& device, std::string title,
@@ -23,6 +24,14 @@ PanelSession::PanelSession(Platform& platform, PortDevice& device, std::string t
 }
 
 PanelSession::~PanelSession() { platform_.setWindowSink(nullptr); }
+
+Rect PanelSession::WindowBounds() const {
+    Rect bounds = form_.Bounds;
+    const Point at = PanelPlacement(bounds, platform_.screenRect());
+    bounds.left = at.x;
+    bounds.top = at.y;
+    return bounds;
+}
 
 void PanelSession::Start() {
     platform_.setWindowSink(&form_);

@@ -6,6 +6,7 @@
 #include "app/ErrorReport.h"
 #include "output/PortWriter.h"
 #include "panel/TForm1.h"
+#include "platform/Geometry.h"
 
 class Platform;
 class PortDevice;
@@ -23,6 +24,10 @@ public:
 
     TForm1& Form() { return form_; }
     ErrorReport& Report() { return report_; }
+
+    // Where the panel's window goes on the screen, in the panel's size: its own place, unless
+    // that would leave part of it off a small screen.
+    Rect WindowBounds() const;
 
     // Hands the platform's window input to the form and runs the creation handler; an error
     // there is reported like any handler's and the panel still opens.

@@ -29,28 +29,18 @@ public:
         std::int64_t stackLimit = -1;
     };
 
-    // Free descriptors the program needs at start-up. Qt's start took 6 (the X connection and
-    // five event descriptors) and GLib aborts without them; the port needs 2 while port output
-    // is on (the lock and each cycle's open); a shown box keeps the icon theme's cache open;
-    // the reserve for drawing an error box (8, see main) comes on top. That is 17; a desktop
-    // session adds its D-Bus connection and input method, hence the margin to 24.
+    // Free descriptors the program needs at start-up (docs/architecture.md, "What start-up
+    // needs", has how the figures here were found).
     static constexpr std::int64_t kDescriptorsNeeded = 24;
 
     // Address space the program maps after start-up, beyond what it has mapped when main()
-    // begins (77 MB there, most of it Qt's libraries). With one malloc arena (see main) the
-    // panel started under Xvfb without a failed thread from 43 MB more on (the xcb plugin and
-    // its libraries, fonts, pictures, and the threads' 8 MB stacks); with less, threads
-    // failed to start and Qt went on without them. Counted here: 32 MB for libraries, fonts
-    // and heap, and six thread stacks (the X event reader, D-Bus, and Qt's pool, which may
-    // start a thread per core) - 80 MB with the usual 8 MB stacks, nearly twice the need.
+    // begins: libraries, fonts and heap, and six thread stacks.
     static constexpr std::int64_t kLibrariesAndHeap = std::int64_t{32} << 20;
     static constexpr int kThreads = 6;
     static std::int64_t AddressSpaceNeeded(std::int64_t threadStack);
 
-    // Stack the main thread needs. fontconfig, which Qt asks for the fonts of the first
-    // paint, recurses deeply: under Xvfb the panel crashed there with 96 KB and less and came
-    // up with 128 KB (the dynamic loader, opening Qt's platform plugin, crashed with 16 KB).
-    // Four times that leaves room for a desktop's longer font configuration.
+    // Stack the main thread needs: fontconfig, asked for the fonts of the first paint,
+    // recurses deeply.
     static constexpr std::int64_t kStackNeeded = std::int64_t{512} << 10;
 
     // Threads the program runs beside the main one, all at the same time: Qt's X event reader,

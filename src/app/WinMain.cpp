@@ -12,9 +12,7 @@
 #include "app/PanelSession.h"
 #include "app/StartupFailure.h"
 #include "app/Version.h"
-#include "output/Exception.h"
 #include "output/WinLptDevice.h"
-#include "panel/PanelPlacement.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32Platform.h"
 
@@ -123,27 +121,22 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     const std::string programPath = ProgramPath();
     const std::string title = ApplicationTitle(programPath);
-    try {
-        Win32Platform platform(instance);
-        WinLptDevice device(line.port().device, WideText::FromUtf8(line.port().holdName));
-        PanelSession session(platform, device, title, CreditLine(line.port().name));
-        Rect bounds = session.Form().Bounds;
-        // The panel's own place, unless that would leave part of it off a small screen.
-        const Point at = PanelPlacement(bounds, platform.screenRect());
-        bounds.left = at.x;
-        bounds.top = at.y;
-        platform.CreateWindows(title, bounds);
-        session.Start();
-        platform.ShowWindows(showCommand);
-        platform.run();
-        // Nothing is left to save or close by hand: the port keeps its last byte, and the
-        // system frees the windows, the port handle and the hold on the port with the
-        // process. Tearing the windows down one by one would only keep the ended panel on
-        // the screen longer (under wine without a window manager two seconds each).
-        ExitProcess(0);
-    } catch (const Exception& e) {
-        StartupFailed(programPath, e.kind(), e.what());
-    } catch (const std::exception& e) {
-        StartupFailed(programPath, "Exception", e.what());
-    }
+    return RunOrReportStartupFailure(
+        [&]() -> int {
+            Win32Platform platform(instance);
+            WinLptDevice device(line.port().device, WideText::FromUtf8(line.port().holdName));
+            PanelSession session(platform, device, title, CreditLine(line.port().name));
+            platform.CreateWindows(title, session.WindowBounds());
+            session.Start();
+            platform.ShowWindows(showCommand);
+            platform.run();
+            // Nothing is left to save or close by hand: the port keeps its last byte, and the
+            // system frees the windows, the port handle and the hold on the port with the
+            // process. Tearing the windows down one by one would only keep the ended panel on
+            // the screen longer (under wine without a window manager two seconds each).
+            ExitProcess(0);
+        },
+        [&programPath](const std::string& kind, const std::string& message) {
+            StartupFailed(programPath, kind, message);
+        });
 }

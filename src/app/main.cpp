@@ -1,11 +1,6 @@
 // SPDX-License-Identifier: MIT
 // pio-out: start-up, the event loop and the reports of errors.
 #include <QApplication>
-#include <QIcon>
-#include <QImage>
-#include <QMessageBox>
-#include <QPixmap>
-#include <QScreen>
 #include <malloc.h>
 
 #include <csignal>
@@ -15,7 +10,6 @@
 #include <unistd.h>
 #include <vector>
 
-#include "Artwork.h"
 #include "app/ApplicationTitle.h"
 #include "app/CommandLine.h"
 #include "app/CreditLine.h"
@@ -27,28 +21,19 @@
 #include "app/StartupFailure.h"
 #include "app/StartupResources.h"
 #include "app/Version.h"
-#include "output/Exception.h"
 #include "output/PortNode.h"
 #include "output/PpdevDevice.h"
-#include "panel/PanelPlacement.h"
 #include "platform/qt/DrawingThread.h"
 #include "platform/qt/PanelWidget.h"
-#include "platform/qt/QtCanvas.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtStartup.h"
 
 namespace {
 
 std::string g_programPath = "pio-out";
-bool g_starting = true;
-QtMessageHandler g_qtHandler = nullptr;
 
-// Descriptors kept back for drawing an error box when the program has run out of them (see
-// DescriptorReserve). Under Xvfb with the limit at the count in use, a box's first showing
-// opened the font files fontconfig picks and the icon theme's index and cache one after the
-// other, and kept the cache open: with none to spare its text came out as empty squares, with
-// one it was drawn, with two the port went on as well. 8 leaves room for a desktop's theme and
-// input method. 4 stay free whenever it is taken back: the port cycle opens the port every
-// tick, and hold() may have to open the node anew.
+// Descriptors kept back for drawing an error box when the program has run out of them, and
+// those left free when it is taken back (see docs/architecture.md, "The descriptor reserve").
 constexpr int kReservedDescriptors = 8;
 constexpr int kDescriptorsLeftFree = 4;
 DescriptorReserve* g_reserve = nullptr;
@@ -84,35 +69,26 @@ std::string ProgramPath(const char* argv0) {
     std::fputs((text + "\n").c_str(), stderr);
     std::fflush(stderr);
     if (g_reserve) g_reserve->Release();  // the box may need the descriptors to be drawn
-    if (box && qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        QMessageBox box(QMessageBox::Critical, kStartupFailureCaption,
-                        QString::fromStdString(text), QMessageBox::Ok);
-        box.setWindowModality(Qt::ApplicationModal);
-        box.exec();
-    }
+    if (box) QtStartup::ShowFailureBox(kStartupFailureCaption, text);
     ::_exit(1);
 }
 
-// Qt ends the process with abort() when it cannot reach a display; report it instead.
-void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& msg) {
-    if (type == QtFatalMsg && g_starting) {
-        // Qt's own text advises reinstalling; the report below says what is wrong. Its
-        // warnings before this (which display could not be reached) have been printed.
-        // It is also where Qt ends up when it could not open a file or map a library for lack
-        // of descriptors or memory; the display is then fine, and saying so would send the
-        // user looking in the wrong place. The probes run at once, in the state Qt saw.
-        g_starting = false;  // no box: there is no display to show it on, or no resources
-        const StartupResources::Shortage cause =
-            g_shortage != StartupResources::Shortage::None ? g_shortage
-                                                           : ResourceProbe::AfterFailure();
-        const bool shortage = cause != StartupResources::Shortage::None;
-        const std::string text = StartupFailureText(
-            shortage ? StartupResources::Kind(cause) : "EOSError", g_programPath, 0,
-            shortage ? StartupResources::Message(cause) : kNoDisplay);
-        std::fprintf(stderr, "%s\n", text.c_str());
-        ::_exit(1);
-    }
-    if (g_qtHandler) g_qtHandler(type, context, msg);
+// Qt's fatal message while starting: it could not reach the display. Qt's own text advises
+// reinstalling; the report says what is wrong (its warnings before this, which display could
+// not be reached, have been printed). Qt ends up here as well when it could not open a file
+// or map a library for lack of descriptors or memory; the display is then fine, and saying
+// so would send the user looking in the wrong place. The probes run at once, in the state
+// Qt saw.
+void OnQtFatal() {
+    const StartupResources::Shortage cause = g_shortage != StartupResources::Shortage::None
+                                                 ? g_shortage
+                                                 : ResourceProbe::AfterFailure();
+    const bool shortage = cause != StartupResources::Shortage::None;
+    const std::string text = StartupFailureText(
+        shortage ? StartupResources::Kind(cause) : "EOSError", g_programPath, 0,
+        shortage ? StartupResources::Message(cause) : kNoDisplay);
+    std::fprintf(stderr, "%s\n", text.c_str());
+    ::_exit(1);
 }
 
 // --help, --version or a mistake on the command line: the text goes out and the program ends
@@ -130,23 +106,6 @@ int PrintAndEnd(const CommandLine& line) {
 
 // Log-off, shutdown and kill end the program at once; nothing is saved.
 void OnEndSignal(int) { ::_exit(0); }
-
-QIcon ProgramIcon() {
-    const artwork::Icon icon = artwork::icon();
-    QIcon result;
-    // Enlarged here, each pixel a block: QImage::scaled hands large images to Qt's thread
-    // pool and waits for it, forever when no thread could be started (short of memory).
-    for (int scale : {1, 2, 3}) {
-        QImage image(icon.width * scale, icon.height * scale, QImage::Format_ARGB32);
-        if (image.isNull()) continue;  // no memory for this size: the others still do
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                image.setPixel(
-                    x, y, icon.argb[static_cast<std::size_t>(y / scale * icon.width + x / scale)]);
-        result.addPixmap(QPixmap::fromImage(image));
-    }
-    return result;
-}
 
 }  // namespace
 
@@ -166,12 +125,9 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, OnEndSignal);
     std::signal(SIGHUP, OnEndSignal);
     std::signal(SIGINT, OnEndSignal);
-    g_qtHandler = qInstallMessageHandler(OnQtMessage);
+    QtStartup::CatchFatal(OnQtFatal);
 
-    // One malloc arena for all threads. glibc would give every thread that allocates an arena
-    // of its own, each reserving 64 MB of address space: under an address-space limit one of
-    // them can take the room a thread stack needed, so a start with more memory could fail
-    // where one with less worked. The panel's work is all on the main thread anyway.
+    // One malloc arena for all threads (see docs/architecture.md, "One malloc arena").
     ::mallopt(M_ARENA_MAX, 1);
 
     // Short of descriptors or memory, Qt's start fails in ways that name no cause, or none at
@@ -187,12 +143,6 @@ int main(int argc, char** argv) {
         reserve.Fill();  // before Qt opens anything: the lowest numbers, below any later limit
         g_reserve = &reserve;
     }
-    // Qt's X11 backing store would take its shared memory from the X server, which hands it
-    // over as a descriptor inside a reply. Out of descriptors, that reply arrives without it
-    // and libxcb shuts the connection down: the program then waits for replies forever and
-    // neither draws nor closes. A new window (an error box, a hint) is exactly when that
-    // happens. Plain image transfers need no descriptor and a 340x200 panel is cheap to send.
-    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     // A scaling factor the panel cannot be shown at is left unused (see ScaleFactor).
     for (const char* name : ScaleFactor::kVariables) {
         const char* value = std::getenv(name);
@@ -202,8 +152,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
-        Qt::HighDpiScaleFactorRoundingPolicy::Round);
+    QtStartup::Prepare();
     // Qt sees the program name only: the command line has been read, and Qt's own options
     // (-platform, -display, ...) are not part of it. Its environment variables still work.
     int qtArgc = argc > 0 ? 1 : 0;
@@ -218,38 +167,28 @@ int main(int argc, char** argv) {
     }
     if (refused)
         StartupFailed(StartupResources::Kind(g_shortage), StartupResources::Message(g_shortage));
-    if (const QScreen* screen = QGuiApplication::primaryScreen();
-        screen && screen->depth() < kLeastColourDepth)
+    if (!QtStartup::ColourDepthAtLeast(kLeastColourDepth))
         StartupFailed("EOSError", "Zu geringe Farbtiefe der Anzeige", false);  // no box either
     const std::string title = ApplicationTitle(g_programPath);
-    QGuiApplication::setApplicationDisplayName(QString::fromStdString(title));
-    QGuiApplication::setDesktopFileName("org.pioout.PioOut");
-    QtCanvas::InstallFontSubstitutes();
+    QtStartup::Present(title);
 
-    try {
-        QtPlatform platform;
-        PpdevDevice device(line.port().device);
-        PanelSession session(platform, device, title, CreditLine(line.port().name));
-        // The box is shown with the reserve given up, and it is taken back afterwards.
-        session.Report().OnBeforeBox([&reserve](std::exception_ptr) { reserve.Release(); });
-        session.Report().OnAfterBox([&reserve] { reserve.Fill(); });
-        Rect bounds = session.Form().Bounds;
-        // The panel's own place, unless that would leave part of it off a small screen.
-        const Point at = PanelPlacement(bounds, platform.screenRect());
-        bounds.left = at.x;
-        bounds.top = at.y;
-        PanelWidget& window = platform.CreateWindow(bounds, QString::fromStdString(title));
-        window.setWindowIcon(ProgramIcon());
-        QApplication::setWindowIcon(window.windowIcon());
-        session.Start();
-        window.show();
-        g_starting = false;
-        platform.run();
-        window.hide();
-        return 0;
-    } catch (const Exception& e) {
-        StartupFailed(e.kind(), e.what());
-    } catch (const std::exception& e) {
-        StartupFailed("Exception", e.what());
-    }
+    return RunOrReportStartupFailure(
+        [&] {
+            QtPlatform platform;
+            PpdevDevice device(line.port().device);
+            PanelSession session(platform, device, title, CreditLine(line.port().name));
+            // The box is shown with the reserve given up, and it is taken back afterwards.
+            session.Report().OnBeforeBox([&reserve](std::exception_ptr) { reserve.Release(); });
+            session.Report().OnAfterBox([&reserve] { reserve.Fill(); });
+            PanelWidget& window =
+                platform.CreateWindow(session.WindowBounds(), QString::fromStdString(title));
+            QtStartup::SetIcon(window);
+            session.Start();
+            window.show();
+            QtStartup::Started();
+            platform.run();
+            window.hide();
+            return 0;
+        },
+        [](const std::string& kind, const std::string& message) { StartupFailed(kind, message); });
 }
