@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The device front: a dark grained face between near-black bands, with bevel ramps.
-#include "Drawing.h"
-#include "Paint.h"
+#include "art/Drawing.h"
+#include "art/Paint.h"
 
 namespace {
 

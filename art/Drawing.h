@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Artwork.h"
+#include "art/Artwork.h"
 
 // The generator's drawing steps; each returns the finished picture.
 Picture drawBackground();

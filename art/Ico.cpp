@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "Drawing.h"
+#include "art/Drawing.h"
 
 namespace {
 

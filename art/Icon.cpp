@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The program icon: a 16-colour miniature of the panel.
-#include "Drawing.h"
+#include "art/Drawing.h"
 
 namespace {
 

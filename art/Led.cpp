@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The LEDs: glossy domes set into the panel, each with its own colour set.
-#include "Drawing.h"
-#include "Paint.h"
+#include "art/Drawing.h"
+#include "art/Paint.h"
 
 namespace {
 

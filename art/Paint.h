@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "Noise.h"
+#include "art/Noise.h"
 #include "platform/Picture.h"
 
 // Colour arithmetic in floating point (0..255 per channel) for the drawing code; values

@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "Drawing.h"
+#include "art/Drawing.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A round panel socket seen head-on: hole, orange collar, metal ring and rim, shadow.
-#include "Drawing.h"
-#include "Paint.h"
+#include "art/Drawing.h"
+#include "art/Paint.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "Artwork.h"
+#include "art/Artwork.h"
 
 namespace {
 

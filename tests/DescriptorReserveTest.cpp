@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/DescriptorReserve.h"
+#include "app/linux/DescriptorReserve.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>

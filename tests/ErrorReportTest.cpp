@@ -6,7 +6,7 @@
 
 #include <stdexcept>
 
-#include "output/Exception.h"
+#include "toolbox/Exception.h"
 #include "panel/TComponent.h"
 #include "support/SimPlatform.h"
 

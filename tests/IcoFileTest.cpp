@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "Artwork.h"
+#include "art/Artwork.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QImage>
 #include <string>
 
-#include "Artwork.h"
+#include "art/Artwork.h"
 #include "support/OffscreenCanvas.h"
 
 class IconFilesTest : public ::testing::TestWithParam<int> {};

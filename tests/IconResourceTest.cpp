@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Artwork.h"
+#include "art/Artwork.h"
 
 namespace {
 

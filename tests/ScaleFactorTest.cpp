@@ -2,7 +2,7 @@
 // Which scaling factors from Qt's variables the program lets through to Qt.
 #include <gtest/gtest.h>
 
-#include "app/ScaleFactor.h"
+#include "app/linux/ScaleFactor.h"
 
 TEST(ScaleFactor, FactorsTheScreenCanShowAreUsed) {
     for (const char* f : {"1", "2", "1.5", "0.25", "8", " 2", "2 ", "3e0"})

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-#include "app/ResourceProbe.h"
+#include "app/linux/ResourceProbe.h"
 #include "app/StartupResources.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "Artwork.h"
+#include "art/Artwork.h"
 #include "support/OffscreenCanvas.h"
 #include "support/PanelRig.h"
 

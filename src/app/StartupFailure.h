@@ -5,7 +5,7 @@
 #include <exception>
 #include <string>
 
-#include "output/Exception.h"
+#include "toolbox/Exception.h"
 
 constexpr const char* kStartupFailureCaption = "Anwendungsfehler";
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "output/Exception.h"
+#include "toolbox/Exception.h"
 
 // The German message shown for an I/O error code; codes without a message of their own read
 // "I/O-Fehler <code>".

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Builds the panel's components in their creation order; later ones lie above earlier ones.
-#include "Artwork.h"
+#include "art/Artwork.h"
 #include "panel/TForm1.h"
 
 namespace {

@@ -3,8 +3,14 @@
 
 #include <string>
 
-class TComponent;
-
 // The first component owned by `owner`, in creation order, whose name equals `name`
-// exactly (case-sensitive); nullptr if there is none.
-TComponent* FindByName(const std::string& name, const TComponent& owner);
+// exactly (case-sensitive); nullptr if there is none. A template over the owner, so that the
+// toolbox needs nothing of the component model: any owner whose Components() hold pointers
+// to things with a Name() will do.
+template <class Owner>
+auto FindByName(const std::string& name, const Owner& owner)
+    -> decltype(owner.Components().front().get()) {
+    for (const auto& c : owner.Components())
+        if (c->Name() == name) return c.get();
+    return nullptr;
+}

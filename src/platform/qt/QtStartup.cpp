@@ -11,7 +11,7 @@
 
 #include <cstddef>
 
-#include "Artwork.h"
+#include "art/Artwork.h"
 #include "platform/qt/QtCanvas.h"
 
 namespace QtStartup {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "output/Exception.h"
+#include "toolbox/Exception.h"
 
 // A Windows call that failed while the program starts (a window class or window that could
 // not be made). Reported by the start-up failure box with the system's own text.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/StartupDeadline.h"
+#include "app/linux/StartupDeadline.h"
 
 #include <unistd.h>
 

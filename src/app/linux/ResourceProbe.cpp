@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/ResourceProbe.h"
+#include "app/linux/ResourceProbe.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/ScaleFactor.h"
+#include "app/linux/ScaleFactor.h"
 
 #include <cmath>
 #include <cstdlib>
