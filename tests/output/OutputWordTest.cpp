@@ -7,15 +7,6 @@
 #include <tuple>
 #include <vector>
 
-#include "toolbox/PowerOfTwo.h"
-
-TEST(PowerOfTwo, OneForZeroAndBelowElseDoubling) {
-    EXPECT_EQ(PowerOfTwo(0), 1);
-    EXPECT_EQ(PowerOfTwo(-3), 1);
-    EXPECT_EQ(PowerOfTwo(1), 2);
-    EXPECT_EQ(PowerOfTwo(5), 32);
-    EXPECT_EQ(PowerOfTwo(30), 1 << 30);
-}
 
 TEST(OutputWord, ResetSetsTheThreeGlobals) {
     outword = 99;

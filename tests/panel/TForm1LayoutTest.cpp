@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "support/PanelRig.h"
-#include "toolbox/FindByName.h"
 
 namespace {
 
@@ -148,19 +147,4 @@ TEST(Layout, AnIdleRefreshRepaintsNothing) {
     rig.sim.at(1000).doubleClick(PanelRig::Centre(rig.form.v5)).click(PanelRig::Centre(rig.form.a2));
     rig.sim.runUntil(1015);
     EXPECT_EQ(rig.sim.paints(), before + 2);  // v5's switch, then p2 at the refresh
-}
-
-TEST(FindByName, ExactCaseSensitiveFirstInCreationOrder) {
-    PanelRig rig;
-    EXPECT_EQ(FindByName("p3", rig.form), rig.form.p3);
-    EXPECT_EQ(FindByName("Image1", rig.form), rig.form.Image1);
-    EXPECT_EQ(FindByName("tick", rig.form), rig.form.tick);
-    EXPECT_EQ(FindByName("P3", rig.form), nullptr);
-    EXPECT_EQ(FindByName("p", rig.form), nullptr);
-    EXPECT_EQ(FindByName("p33", rig.form), nullptr);
-    EXPECT_EQ(FindByName("", rig.form), nullptr);
-    TComponent owner("o");
-    auto* first = owner.Add<TComponent>("twin");
-    owner.Add<TComponent>("twin");
-    EXPECT_EQ(FindByName("twin", owner), first);
 }
