@@ -6,6 +6,8 @@
 
 #include "platform/Picture.h"
 
+namespace pio {
+
 // The pictures drawn by the generator in this folder at build time and built into the
 // program. Each call returns a fresh copy.
 namespace artwork {
@@ -25,3 +27,5 @@ struct Icon {
 Icon icon();
 
 }  // namespace artwork
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 #include "art/Drawing.h"
 #include "art/Paint.h"
 
+namespace pio {
+
 namespace {
 
 // The picture starts one row above the window, so window row y is picture row y + 1.
@@ -63,3 +65,5 @@ Picture drawBackground() {
     }
     return p;
 }
+
+}  // namespace pio

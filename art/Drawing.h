@@ -7,6 +7,8 @@
 
 #include "art/Artwork.h"
 
+namespace pio {
+
 // The generator's drawing steps; each returns the finished picture.
 Picture drawBackground();
 Picture drawSocket();
@@ -27,3 +29,5 @@ constexpr std::array<std::uint32_t, 16> kIcoPalette = {
 int icoPaletteIndex(std::uint32_t argb);
 // A complete .ico file: 4-bit entries at 32, 48 and 64 pixels, a PNG entry at 256.
 std::vector<std::uint8_t> encodeIco(const artwork::Icon& icon);
+
+}  // namespace pio

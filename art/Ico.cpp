@@ -8,6 +8,8 @@
 
 #include "art/Drawing.h"
 
+namespace pio {
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -107,3 +109,5 @@ std::vector<std::uint8_t> encodeIco(const artwork::Icon& icon) {
     for (const Entry& e : entries) ico.insert(ico.end(), e.data.begin(), e.data.end());
     return ico;
 }
+
+}  // namespace pio

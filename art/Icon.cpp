@@ -2,6 +2,8 @@
 // The program icon: a 16-colour miniature of the panel.
 #include "art/Drawing.h"
 
+namespace pio {
+
 namespace {
 
 constexpr std::uint32_t kSilver = 0xFFC0C0C0u;
@@ -51,3 +53,5 @@ artwork::Icon enlargeIcon(const artwork::Icon& icon, int size) {
                 (y * icon.height / size) * icon.width + x * icon.width / size)];
     return big;
 }
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 #include "art/Drawing.h"
 #include "art/Paint.h"
 
+namespace pio {
+
 namespace {
 
 constexpr int kSize = 11;
@@ -82,3 +84,5 @@ Picture drawLed(artwork::Led which) {
     }
     return p;
 }
+
+}  // namespace pio

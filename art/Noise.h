@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace pio {
+
 // A small seeded generator (SplitMix64) so that every build draws the same grain: the
 // standard distributions are allowed to differ between library versions, this is not.
 class Noise {
@@ -30,3 +32,5 @@ public:
 private:
     std::uint64_t state_;
 };
+
+}  // namespace pio

@@ -8,6 +8,8 @@
 #include "art/Noise.h"
 #include "platform/Picture.h"
 
+namespace pio {
+
 // Colour arithmetic in floating point (0..255 per channel) for the drawing code; values
 // are only rounded and clamped when a pixel is stored.
 struct Colour {
@@ -73,3 +75,5 @@ inline Colour grain(Colour base, Noise& noise, double sigma) {
     return {base.r + n + noise.gauss() * tint, base.g + n + noise.gauss() * tint,
             base.b + n + noise.gauss() * tint};
 }
+
+}  // namespace pio

@@ -6,6 +6,8 @@
 
 #include "art/Drawing.h"
 
+namespace pio {
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -91,3 +93,5 @@ std::vector<std::uint8_t> encodePng(const artwork::Icon& icon) {
     chunk(png, "IEND", {});
     return png;
 }
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 #include "art/Drawing.h"
 #include "art/Paint.h"
 
+namespace pio {
+
 namespace {
 
 constexpr int kWidth = 30;
@@ -127,3 +129,5 @@ Picture drawSocket() {
     }
     return p;
 }
+
+}  // namespace pio

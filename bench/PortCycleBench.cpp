@@ -27,6 +27,8 @@
 #include "output/PpdevDevice.h"
 #include "support/FakePortDevice.h"
 
+namespace pio {
+
 namespace {
 
 struct Options {
@@ -168,7 +170,7 @@ private:
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int Main(int argc, char** argv) {
     const Options o = ParseOptions(argc, argv);
 
     MeasureRate(
@@ -196,3 +198,7 @@ int main(int argc, char** argv) {
     }
     return 0;
 }
+
+}  // namespace pio
+
+int main(int argc, char** argv) { return pio::Main(argc, argv); }

@@ -22,6 +22,8 @@
 #include <cstring>
 #include <string>
 
+namespace pio {
+
 namespace {
 
 bool WriteAll(const std::string& s) {
@@ -37,7 +39,7 @@ bool WriteAll(const std::string& s) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int Main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s FIFO\n", argv[0]);
         return 2;
@@ -86,3 +88,7 @@ int main(int argc, char** argv) {
     ::close(fd);
     return 0;
 }
+
+}  // namespace pio
+
+int main(int argc, char** argv) { return pio::Main(argc, argv); }

@@ -3,6 +3,8 @@
 
 #include <cctype>
 
+namespace pio {
+
 std::string ModuleName(const std::string& programPath) {
     const auto slash = programPath.find_last_of("/\\");
     return slash == std::string::npos ? programPath : programPath.substr(slash + 1);
@@ -17,3 +19,5 @@ std::string ApplicationTitle(const std::string& programPath) {
     }
     return title;
 }
+
+}  // namespace pio

@@ -4,6 +4,8 @@
 #include <optional>
 #include <utility>
 
+namespace pio {
+
 namespace {
 
 enum class Option { None, Port, Help, Version };
@@ -191,3 +193,5 @@ std::string CommandLine::HelpText(PortRules rules) {
            "\n" +
            more;
 }
+
+}  // namespace pio

@@ -7,6 +7,8 @@
 
 #include "app/PortChoice.h"
 
+namespace pio {
+
 // The program's command line, read before anything else starts (no display is needed to
 // show the help, the version or a mistake):
 //
@@ -61,3 +63,5 @@ private:
     PortChoice port_;
     std::string text_;
 };
+
+}  // namespace pio

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+namespace pio {
+
 namespace {
 
 constexpr const char* kPrefix = "PIO Out · 6 Kanäle an ";
@@ -39,3 +41,5 @@ std::string CreditLine(const std::string& portName) {
     }
     return kPrefix + portName;
 }
+
+}  // namespace pio

@@ -3,7 +3,11 @@
 
 #include <string>
 
+namespace pio {
+
 // The panel's credit line for the port in use: "PIO Out · 6 Kanäle an LPT2". A port name
 // too wide for the 315 px label (a long device path) keeps its end, where the device's own
 // name is, behind "…": as many characters as fit, by their widths in the label's font.
 std::string CreditLine(const std::string& portName);
+
+}  // namespace pio

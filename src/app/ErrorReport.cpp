@@ -3,6 +3,8 @@
 
 #include "platform/Platform.h"
 
+namespace pio {
+
 ErrorReport::ErrorReport(Platform& platform, std::string title)
     : platform_(platform), title_(std::move(title)) {}
 
@@ -35,3 +37,5 @@ void ErrorReport::Report(std::exception_ptr error) {
         for (const auto& fn : afterBox_) fn();
     });
 }
+
+}  // namespace pio

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+namespace pio {
+
 class Platform;
 
 // Shows errors that escape a handler: a stop box with the message and a "." (always
@@ -42,3 +44,5 @@ private:
     bool busy_ = false;  // a report is waiting to open or is open
     int dropped_ = 0;
 };
+
+}  // namespace pio

@@ -5,6 +5,8 @@
 #include "panel/PanelPlacement.h"
 #include "platform/Platform.h"
 
+namespace pio {
+
 PanelSession::PanelSession(Platform& platform, PortDevice& device, std::string title,
                            std::string credit)
     : platform_(platform),
@@ -37,3 +39,5 @@ void PanelSession::Start() {
     platform_.setWindowSink(&form_);
     platform_.dispatch([this] { form_.FormCreate(&form_); });
 }
+
+}  // namespace pio

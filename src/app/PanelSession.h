@@ -8,6 +8,8 @@
 #include "panel/TForm1.h"
 #include "platform/Geometry.h"
 
+namespace pio {
+
 class Platform;
 class PortDevice;
 
@@ -39,3 +41,5 @@ private:
     ErrorReport report_;
     TForm1 form_;
 };
+
+}  // namespace pio

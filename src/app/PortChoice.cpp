@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/PortChoice.h"
 
+namespace pio {
+
 namespace {
 
 constexpr const char* kLinuxNode = "/dev/parport";
@@ -56,3 +58,5 @@ const char* PortChoice::Accepted(PortRules rules) {
     return rules == PortRules::Windows ? "LPT1 bis LPT9"
                                        : "LPT1 bis LPT3 oder ein Gerätepfad wie /dev/parport1";
 }
+
+}  // namespace pio

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+namespace pio {
+
 // The port names a platform knows: Linux takes LPT1..LPT3 for /dev/parport0..2 and any
 // device path; Windows takes the devices LPT1..LPT9 and nothing else.
 enum class PortRules { Linux, Windows };
@@ -30,3 +32,5 @@ struct PortChoice {
         return device == other.device && name == other.name && holdName == other.holdName;
     }
 };
+
+}  // namespace pio

@@ -5,6 +5,8 @@
 
 #include "app/ApplicationTitle.h"
 
+namespace pio {
+
 std::string StartupFailureText(const std::string& kind, const std::string& programPath,
                                std::uintptr_t address, const std::string& message) {
     const std::string module = ModuleName(programPath).substr(0, 63);
@@ -14,3 +16,5 @@ std::string StartupFailureText(const std::string& kind, const std::string& progr
     if (!message.empty() && message.back() != '.') text += '.';
     return text;
 }
+
+}  // namespace pio

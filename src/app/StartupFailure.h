@@ -7,6 +7,8 @@
 
 #include "toolbox/Exception.h"
 
+namespace pio {
+
 constexpr const char* kStartupFailureCaption = "Anwendungsfehler";
 
 // "Exception <kind> im Modul <module> bei <address>.\n<message>[.]": the module name at most
@@ -29,3 +31,5 @@ int RunOrReportStartupFailure(Run&& run, Failed&& failed) {
     }
     return 1;  // not reached: `failed` ends the program
 }
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+namespace pio {
+
 std::int64_t StartupResources::AddressSpaceNeeded(std::int64_t threadStack) {
     return kLibrariesAndHeap + kThreads * std::max<std::int64_t>(threadStack, 0);
 }
@@ -63,3 +65,5 @@ const char* StartupResources::Message(Shortage shortage) {
     }
     return nullptr;
 }
+
+}  // namespace pio

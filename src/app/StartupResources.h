@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace pio {
+
 // What the program needs of the process's resources to start and to go on working, and what
 // a start-up failure names as its cause. The figures are measured elsewhere (ResourceProbe on
 // Linux); the decisions here are plain arithmetic, so they can be tested with any numbers.
@@ -74,3 +76,5 @@ public:
     static const char* Kind(Shortage shortage);
     static const char* Message(Shortage shortage);
 };
+
+}  // namespace pio

@@ -16,6 +16,8 @@
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32Platform.h"
 
+namespace pio {
+
 namespace {
 
 std::string ProgramPath() {
@@ -114,7 +116,7 @@ int PrintAndEnd(const CommandLine& line) {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+static int Main(HINSTANCE instance, int showCommand) {
     const CommandLine line = CommandLine::Parse(Arguments(), PortRules::Windows,
                                                 PIO_VERSION_STRING);
     if (line.action() != CommandLine::Action::Run) return PrintAndEnd(line);
@@ -139,4 +141,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         [&programPath](const std::string& kind, const std::string& message) {
             StartupFailed(programPath, kind, message);
         });
+}
+
+}  // namespace pio
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    return pio::Main(instance, showCommand);
 }

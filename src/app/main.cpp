@@ -28,6 +28,8 @@
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtStartup.h"
 
+namespace pio {
+
 namespace {
 
 std::string g_programPath = "pio-out";
@@ -109,7 +111,7 @@ void OnEndSignal(int) { ::_exit(0); }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int Main(int argc, char** argv) {
     CommandLine line = CommandLine::Parse(
         std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), PortRules::Linux,
         PIO_VERSION_STRING);
@@ -192,3 +194,7 @@ int main(int argc, char** argv) {
         },
         [](const std::string& kind, const std::string& message) { StartupFailed(kind, message); });
 }
+
+}  // namespace pio
+
+int main(int argc, char** argv) { return pio::Main(argc, argv); }

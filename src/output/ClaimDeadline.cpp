@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <mutex>
 
+namespace pio {
+
 namespace {
 
 // Interrupting is all the signal is for.
@@ -68,3 +70,5 @@ bool ClaimDeadline::expired() const {
     errno = saved;
     return done;
 }
+
+}  // namespace pio

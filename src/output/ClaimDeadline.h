@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <time.h>
 
+namespace pio {
+
 // Cuts a blocking system call of the calling thread short after a given time: a one-shot
 // timer sends a signal to this thread alone, whose handler does nothing and is installed
 // without SA_RESTART, so the call returns EINTR. expired() then tells that EINTR from one
@@ -38,3 +40,5 @@ private:
     bool armed_ = false;
     int error_ = 0;
 };
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 
 #include "output/PortDevice.h"
 
+namespace pio {
+
 std::string IoErrorMessage(int code) {
     switch (code) {
         case 2:
@@ -27,3 +29,5 @@ std::string IoErrorMessage(int code) {
 }
 
 EInOutError::EInOutError(int code) : Exception(IoErrorMessage(code)), code_(code) {}
+
+}  // namespace pio

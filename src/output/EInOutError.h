@@ -5,6 +5,8 @@
 
 #include "toolbox/Exception.h"
 
+namespace pio {
+
 // The German message shown for an I/O error code; codes without a message of their own read
 // "I/O-Fehler <code>".
 std::string IoErrorMessage(int code);
@@ -21,3 +23,5 @@ public:
 private:
     int code_;
 };
+
+}  // namespace pio

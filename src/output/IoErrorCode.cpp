@@ -3,6 +3,8 @@
 
 #include <cerrno>
 
+namespace pio {
+
 namespace {
 
 // Codes that have no message of their own but are still worth telling apart in a report.
@@ -46,3 +48,5 @@ int IoErrorCodeFromErrno(int err) {
             return kGeneralFailure;
     }
 }
+
+}  // namespace pio

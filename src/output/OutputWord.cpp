@@ -3,6 +3,8 @@
 
 #include "toolbox/PowerOfTwo.h"
 
+namespace pio {
+
 std::int32_t outword = 0;
 bool riderUp = true;
 std::int32_t minTime = kMinTimeStart;
@@ -42,3 +44,5 @@ std::int32_t LoadBars(std::int32_t x) {
     if (x > 900) bars += 32;
     return bars;
 }
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace pio {
+
 // The whole state of the six channels: bit 0 is channel 1 ... bit 5 channel 6. Shared by
 // every handler of the panel; reset once when the main window is created.
 extern std::int32_t outword;
@@ -26,3 +28,5 @@ void RiderStep();
 
 // Bar graph of a lateness in ms: 0, 1, 3, 7, 15, 31 or 63.
 std::int32_t LoadBars(std::int32_t lateness);
+
+}  // namespace pio

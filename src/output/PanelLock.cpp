@@ -11,6 +11,8 @@
 #include "output/IoErrorCode.h"
 #include "output/PortDevice.h"
 
+namespace pio {
+
 namespace {
 
 // Read-only is enough for flock, so a lock file that another user's panel made serves every
@@ -70,6 +72,8 @@ int PanelLock::take(const std::string& key) {
 }
 
 void PanelLock::drop() {
-    fd_.release_and_close();
+    fd_.ReleaseAndClose();
     key_.clear();
 }
+
+}  // namespace pio

@@ -5,6 +5,8 @@
 
 #include "output/UniqueFd.h"
 
+namespace pio {
+
 // The lock that keeps one port to one panel while its port output is on: flock(2) on a lock
 // file of the port's own (named after PortHoldKey) in the system's lock directory. Nothing but
 // a panel takes these locks, so a refusal here always means another panel; and the kernel
@@ -34,3 +36,5 @@ private:
     std::string key_;
     UniqueFd fd_;
 };
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace pio {
+
 // The code of a cycle refused because another panel holds the port (see PortDevice::hold).
 // It is the number the platform the panel was made for gives a lock held by someone else.
 constexpr int kPortHeldByAnotherPanel = 33;
@@ -25,3 +27,5 @@ public:
     virtual int write(std::uint8_t byte, int& written) = 0;  // `written` preset to 0 by the caller
     virtual int close() = 0;
 };
+
+}  // namespace pio

@@ -4,6 +4,8 @@
 #include <linux/major.h>
 #include <sys/sysmacros.h>
 
+namespace pio {
+
 namespace {
 
 // Every ppdev node has the driver's major number; the minor is the port's number.
@@ -36,3 +38,5 @@ const char* NeverAPort(const std::string& path) {
     if (S_ISSOCK(st.st_mode)) return "ein Socket";
     return nullptr;
 }
+
+}  // namespace pio

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace pio {
+
 // What a port path names, judged from stat(2) before anything is opened for writing. Only two
 // kinds are ever written: a ppdev node gets the byte through the port requests, a FIFO (the
 // stand-in of the test rigs and of a user without a port) through write(2). Everything else,
@@ -29,3 +31,5 @@ std::string PortHoldKey(const struct stat& st);
 // gewöhnliche Datei", "ein Verzeichnis", "ein Blockgerät", "ein Socket"), or nullptr when it
 // is missing or could be one (a character device or a FIFO, which the cycle judges itself).
 const char* NeverAPort(const std::string& path);
+
+}  // namespace pio

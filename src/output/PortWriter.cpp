@@ -5,6 +5,8 @@
 #include "output/PortByte.h"
 #include "output/PortDevice.h"
 
+namespace pio {
+
 namespace {
 
 // The device took the write call but not the byte.
@@ -34,3 +36,5 @@ void PortWriter::write(std::int32_t word) {
 }
 
 void PortWriter::release() { device_.letGo(); }
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace pio {
+
 class PortDevice;
 
 // Puts output words on the port. Every write() is one complete, synchronous cycle: open the
@@ -23,3 +25,5 @@ public:
 private:
     PortDevice& device_;
 };
+
+}  // namespace pio

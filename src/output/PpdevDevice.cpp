@@ -19,6 +19,8 @@
 #include "output/PortNode.h"
 #include "output/QuietPipeWrite.h"
 
+namespace pio {
+
 namespace {
 
 // A short write of the one byte; the same code PortWriter uses for it.
@@ -79,7 +81,7 @@ int PpdevDevice::hold() {
         return kNotAPort;
     }
     if (const int code = panelLock_.take(PortHoldKey(st)); code != 0) {
-        nodeLock_.release_and_close();
+        nodeLock_.ReleaseAndClose();
         return code;
     }
     if (kind != PortNodeKind::ParallelPort) return 0;
@@ -88,13 +90,13 @@ int PpdevDevice::hold() {
     // lock on the old one guards nothing: take the new one.
     struct stat held {};
     if (nodeLock_.valid() && ::fstat(nodeLock_.get(), &held) == 0 && SameFile(held, st)) return 0;
-    const int code = lockNode(st.st_rdev);
+    const int code = LockNode(st.st_rdev);
     if (code != 0) panelLock_.drop();  // another program's turn: no panel may wait on us
     return code;
 }
 
-int PpdevDevice::lockNode(dev_t rdev) {
-    nodeLock_.release_and_close();
+int PpdevDevice::LockNode(dev_t rdev) {
+    nodeLock_.ReleaseAndClose();
     // Read-only and non-blocking: the lock needs no write access, and the open must not wait.
     const int fd = RetryOnEintr(
         [&] { return ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK); });
@@ -112,7 +114,7 @@ int PpdevDevice::lockNode(dev_t rdev) {
 }
 
 void PpdevDevice::letGo() {
-    nodeLock_.release_and_close();
+    nodeLock_.ReleaseAndClose();
     panelLock_.drop();
 }
 
@@ -122,16 +124,16 @@ int PpdevDevice::open() {
     if (::stat(path_.c_str(), &st) != 0) return IoErrorCodeFromErrno(errno);
     switch (PortNodeKindOf(st)) {
         case PortNodeKind::ParallelPort:
-            return openPort();
+            return OpenPort();
         case PortNodeKind::Fifo:
-            return openFifo();
+            return OpenFifo();
         case PortNodeKind::NotAPort:
             break;
     }
     return kNotAPort;
 }
 
-int PpdevDevice::openPort() {
+int PpdevDevice::OpenPort() {
     // No O_NONBLOCK: the ppdev requests used here ignore it. O_NOCTTY in case the path turns
     // out to be a terminal after all (it is refused below, untouched).
     constexpr int kFlags = O_RDWR | O_CLOEXEC | O_NOCTTY;
@@ -171,7 +173,7 @@ int PpdevDevice::openPort() {
     return 0;
 }
 
-int PpdevDevice::openFifo() {
+int PpdevDevice::OpenFifo() {
     // Write-only and non-blocking: the open fails at once when nobody reads the FIFO (ENXIO),
     // where a blocking one would wait for a reader, and the panel with it.
     constexpr int kFlags = O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
@@ -221,7 +223,9 @@ int PpdevDevice::close() {
     if (std::exchange(mode_, Mode::Closed) == Mode::Claimed) {
         if (RetryOnEintr([&] { return ::ioctl(fd_.get(), PPRELEASE); }) != 0) err = errno;
     }
-    const int closeErr = fd_.release_and_close();
+    const int closeErr = fd_.ReleaseAndClose();
     if (err == 0) err = closeErr;
     return err == 0 ? 0 : IoErrorCodeFromErrno(err);
 }
+
+}  // namespace pio

@@ -8,6 +8,8 @@
 #include "output/PortDevice.h"
 #include "output/UniqueFd.h"
 
+namespace pio {
+
 // The parallel port through the kernel's ppdev driver (/dev/parportN): claim the port, set
 // the data lines, release it. The port keeps driving the byte after release and close, which
 // is what lets PortWriter close the device after every word. Needs no root, only read/write
@@ -51,9 +53,9 @@ public:
 private:
     enum class Mode { Closed, Claimed, Fifo };
 
-    int openPort();
-    int openFifo();
-    int lockNode(dev_t rdev);
+    int OpenPort();
+    int OpenFifo();
+    int LockNode(dev_t rdev);
 
     std::string path_;
     PanelLock panelLock_;
@@ -61,3 +63,5 @@ private:
     UniqueFd fd_;
     Mode mode_ = Mode::Closed;
 };
+
+}  // namespace pio

@@ -8,6 +8,8 @@
 
 #include <cerrno>
 
+namespace pio {
+
 ssize_t QuietPipeWrite(int fd, const void* data, std::size_t size) {
     sigset_t pipeOnly, previous;
     sigemptyset(&pipeOnly);
@@ -32,3 +34,5 @@ ssize_t QuietPipeWrite(int fd, const void* data, std::size_t size) {
     errno = err;
     return n;
 }
+
+}  // namespace pio

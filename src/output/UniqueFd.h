@@ -6,14 +6,16 @@
 #include <cerrno>
 #include <utility>
 
+namespace pio {
+
 // Owns one file descriptor. The destructor closes it and drops any error, which is right for
 // error paths where an earlier error is already being reported; where a close error matters,
-// call release_and_close() and look at its result.
+// call ReleaseAndClose() and look at its result.
 class UniqueFd final {
 public:
     UniqueFd() noexcept = default;
     explicit UniqueFd(int fd) noexcept : fd_(fd) {}
-    ~UniqueFd() { release_and_close(); }
+    ~UniqueFd() { ReleaseAndClose(); }
 
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
@@ -21,7 +23,7 @@ public:
     UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
     UniqueFd& operator=(UniqueFd&& other) noexcept {
         if (this != &other) {
-            release_and_close();
+            ReleaseAndClose();
             fd_ = std::exchange(other.fd_, -1);
         }
         return *this;
@@ -34,7 +36,7 @@ public:
     // empty afterwards either way: Linux frees the descriptor even when close fails, so a
     // retry could close a descriptor another thread has just been given. EINTR therefore
     // counts as success: the descriptor is gone and there is nothing left to do.
-    int release_and_close() noexcept {
+    int ReleaseAndClose() noexcept {
         const int fd = std::exchange(fd_, -1);
         if (fd < 0) return 0;
         if (::close(fd) == 0) return 0;
@@ -44,3 +46,5 @@ public:
 private:
     int fd_ = -1;
 };
+
+}  // namespace pio

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+namespace pio {
+
 // Owns one Windows kernel handle (a file or a mutex). The destructor closes it and drops any
 // error, which is right on error paths where an earlier error is being reported; where the
 // close matters, call Close() and look at its result.
@@ -39,3 +41,5 @@ public:
 private:
     HANDLE handle_ = nullptr;  // never INVALID_HANDLE_VALUE: callers check CreateFile first
 };
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 
 #include <utility>
 
+namespace pio {
+
 namespace {
 
 // Returned when write is called without a successful open (as by the Linux device).
@@ -76,7 +78,7 @@ int WinLptDevice::open() {
         case Kind::Port:
             break;
         case Kind::Pipe:
-            return openPipe();
+            return OpenPipe();
         case Kind::NotAPort:
             file_.Close();
             return kNotAPort;
@@ -94,7 +96,7 @@ int WinLptDevice::open() {
     return 0;
 }
 
-int WinLptDevice::openPipe() {
+int WinLptDevice::OpenPipe() {
     // Only an overlapped handle can give up on a write: opened again with that flag.
     file_.Close();
     HANDLE h = CreateFileA(device_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -118,7 +120,7 @@ int WinLptDevice::openPipe() {
     return 0;
 }
 
-int WinLptDevice::writePipe(std::uint8_t value, int& written) {
+int WinLptDevice::WritePipe(std::uint8_t value, int& written) {
     const std::uint8_t buffer[1] = {value};
     OVERLAPPED pending{};
     pending.hEvent = writeDone_.Get();
@@ -141,7 +143,7 @@ int WinLptDevice::writePipe(std::uint8_t value, int& written) {
 
 int WinLptDevice::write(std::uint8_t value, int& written) {
     if (!file_.Valid()) return kNotOpen;
-    if (pipe_) return writePipe(value, written);
+    if (pipe_) return WritePipe(value, written);
     const std::uint8_t buffer[1] = {value};
     DWORD count = 0;
     if (!WriteFile(file_.Get(), buffer, 1, &count, nullptr)) return LastError();
@@ -154,3 +156,5 @@ int WinLptDevice::close() {
     const DWORD err = file_.Close();
     return static_cast<int>(err);
 }
+
+}  // namespace pio

@@ -7,6 +7,8 @@
 #include "output/PortDevice.h"
 #include "output/WinDeviceHandle.h"
 
+namespace pio {
+
 // The parallel port on Windows as the device "LPT1": every cycle opens it, writes the port
 // byte with one WriteFile and closes it again; the port keeps the byte on its data lines.
 // Error codes are GetLastError() as Windows gives them (2: no such port, 5: access denied
@@ -45,8 +47,8 @@ public:
     static Kind KindOf(DWORD fileType);
 
 private:
-    int openPipe();
-    int writePipe(std::uint8_t byte, int& written);
+    int OpenPipe();
+    int WritePipe(std::uint8_t byte, int& written);
 
     std::string device_;
     std::wstring holdName_;
@@ -56,3 +58,5 @@ private:
     bool pipe_ = false;
     bool held_ = false;
 };
+
+}  // namespace pio

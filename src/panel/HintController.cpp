@@ -6,6 +6,8 @@
 #include "panel/TComponent.h"
 #include "platform/Platform.h"
 
+namespace pio {
+
 HintController::HintController(Platform& platform, const PointerRouter& router)
     : platform_(platform), router_(router) {}
 
@@ -84,3 +86,5 @@ void HintController::OnHideTimer() {
     Hide();
     spent_ = true;
 }
+
+}  // namespace pio

@@ -5,6 +5,8 @@
 
 #include "platform/Geometry.h"
 
+namespace pio {
+
 class Platform;
 class PointerRouter;
 class TControl;
@@ -49,3 +51,5 @@ private:
     int showTimer_ = 0;
     int hideTimer_ = 0;
 };
+
+}  // namespace pio

@@ -3,8 +3,12 @@
 
 #include "panel/PanelPlacement.h"
 
+namespace pio {
+
 std::string ShortHint(const std::string& hint) { return hint.substr(0, hint.find('|')); }
 
 Point HintPosition(const Rect& control, Size box, const Rect& screen) {
     return PanelPlacement({control.left, control.bottom() + 6, box.width, box.height}, screen);
 }
+
+}  // namespace pio

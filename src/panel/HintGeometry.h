@@ -5,6 +5,8 @@
 
 #include "platform/Geometry.h"
 
+namespace pio {
+
 // The text a hint shows: everything before the first "|".
 std::string ShortHint(const std::string& hint);
 
@@ -12,3 +14,5 @@ std::string ShortHint(const std::string& hint);
 // at the control's left edge, 6 px below its bottom edge, moved up or left to stay on
 // `screen`.
 Point HintPosition(const Rect& control, Size box, const Rect& screen);
+
+}  // namespace pio

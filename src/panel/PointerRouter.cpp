@@ -3,6 +3,8 @@
 
 #include "panel/TComponent.h"
 
+namespace pio {
+
 TControl* PointerRouter::ControlAt(Point p) const {
     const auto& list = window_.Components();
     for (auto it = list.rbegin(); it != list.rend(); ++it) {
@@ -40,3 +42,5 @@ void PointerRouter::CancelMode() {
     capture_ = nullptr;
     pressed_ = nullptr;
 }
+
+}  // namespace pio

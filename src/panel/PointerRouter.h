@@ -4,6 +4,8 @@
 #include "platform/Geometry.h"
 #include "platform/Platform.h"
 
+namespace pio {
+
 class TComponent;
 class TControl;
 
@@ -29,3 +31,5 @@ private:
     TControl* capture_ = nullptr;
     TControl* pressed_ = nullptr;
 };
+
+}  // namespace pio

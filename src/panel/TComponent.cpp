@@ -3,6 +3,8 @@
 
 #include "platform/Platform.h"
 
+namespace pio {
+
 TComponent::TComponent(std::string name, TComponent* owner)
     : name_(std::move(name)), owner_(owner) {}
 
@@ -87,3 +89,5 @@ void TTimer::Update() {
         });
     }
 }
+
+}  // namespace pio

@@ -10,6 +10,8 @@
 #include "platform/Geometry.h"
 #include "platform/Picture.h"
 
+namespace pio {
+
 class Platform;
 class TComponent;
 
@@ -125,3 +127,5 @@ private:
     TNotifyEvent onTimer_;
     int id_ = 0;
 };
+
+}  // namespace pio

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "panel/TForm.h"
 
+namespace pio {
+
 TForm::TForm(std::string name, Platform& platform)
     : TComponent(std::move(name)), platform_(platform), router_(*this), hints_(platform, router_) {}
 
@@ -30,3 +32,5 @@ void TForm::paint(Canvas& canvas, const Rect& dirty) {
         control->Paint(canvas);
     }
 }
+
+}  // namespace pio

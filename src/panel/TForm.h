@@ -9,6 +9,8 @@
 #include "panel/TComponent.h"
 #include "platform/Platform.h"
 
+namespace pio {
+
 // A borderless window whose components are drawn elements: it routes the pointer to them,
 // shows their hints and paints them bottom first in creation order.
 class TForm : public TComponent, public WindowSink {
@@ -39,3 +41,5 @@ private:
     PointerRouter router_;
     HintController hints_;
 };
+
+}  // namespace pio

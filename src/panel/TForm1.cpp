@@ -11,6 +11,8 @@
 #include "toolbox/FindByName.h"
 #include "toolbox/PowerOfTwo.h"
 
+namespace pio {
+
 namespace {
 
 // 0 becomes 1, anything else 0.
@@ -131,3 +133,5 @@ void TForm1::tickTimer(TComponent*) {
     Label2->SetCaption(std::to_string(d - minTime));
     tick->SetEnabled(true);
 }
+
+}  // namespace pio

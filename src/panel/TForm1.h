@@ -6,6 +6,8 @@
 #include "panel/TComponent.h"
 #include "panel/TForm.h"
 
+namespace pio {
+
 class PortWriter;
 
 // The panel: six channels with sockets, number tags and LEDs, and four switch LEDs.
@@ -94,3 +96,5 @@ private:
     int failingCode_ = 0;
     int lightNesting_ = 0;
 };
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 #include "art/Artwork.h"
 #include "panel/TForm1.h"
 
+namespace pio {
+
 namespace {
 
 constexpr std::uint32_t kSilver = 0xC0C0C0;
@@ -86,3 +88,5 @@ void TForm1::CreateComponents() {
     setter->SetOnTimer(bind(&TForm1::setterTimer));
     tick->SetOnTimer(bind(&TForm1::tickTimer));
 }
+
+}  // namespace pio

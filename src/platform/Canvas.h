@@ -7,6 +7,8 @@
 #include "platform/Geometry.h"
 #include "platform/Picture.h"
 
+namespace pio {
+
 // A font by name; the platform maps the family to what the machine has.
 struct FontSpec {
     std::string family;
@@ -30,3 +32,5 @@ public:
     virtual void drawText(const Rect& box, const std::string& utf8, const FontSpec& font,
                           std::uint32_t rgb, TextAlign align) = 0;
 };
+
+}  // namespace pio

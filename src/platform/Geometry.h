@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+namespace pio {
+
 // Plain integer geometry in panel (logical) pixels.
 struct Point {
     int x = 0;
@@ -50,3 +52,5 @@ struct Rect {
         return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height;
     }
 };
+
+}  // namespace pio

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace pio {
+
 // An uncompressed 24-bit picture: rows top to bottom, three bytes (R, G, B) a pixel.
 struct Picture {
     int width = 0;
@@ -24,3 +26,5 @@ struct Picture {
         return {rgb[i], rgb[i + 1], rgb[i + 2]};
     }
 };
+
+}  // namespace pio

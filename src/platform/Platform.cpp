@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "platform/Platform.h"
 
+namespace pio {
+
 void Platform::requestQuit() {
     terminated_ = true;
     if (depth_ == 0) exitLoop();
@@ -17,3 +19,5 @@ void Platform::dispatch(const Handler& handler) {
     --depth_;
     if (depth_ == 0 && terminated_) exitLoop();
 }
+
+}  // namespace pio

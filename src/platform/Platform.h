@@ -9,6 +9,8 @@
 
 #include "platform/Geometry.h"
 
+namespace pio {
+
 class Canvas;
 
 enum class MouseButton { Left, Right, Middle };
@@ -103,3 +105,5 @@ private:
     int depth_ = 0;
     bool terminated_ = false;
 };
+
+}  // namespace pio

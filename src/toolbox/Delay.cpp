@@ -3,6 +3,8 @@
 
 #include "platform/Platform.h"
 
+namespace pio {
+
 void Delay(Platform& platform, int n) {
     const auto deadline = platform.tickCount() + n;
     for (;;) {
@@ -11,3 +13,5 @@ void Delay(Platform& platform, int n) {
         platform.waitForEvents(deadline);
     }
 }
+
+}  // namespace pio

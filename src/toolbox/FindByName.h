@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace pio {
+
 // The first component owned by `owner`, in creation order, whose name equals `name`
 // exactly (case-sensitive); nullptr if there is none. A template over the owner, so that the
 // toolbox needs nothing of the component model: any owner whose Components() hold pointers
@@ -14,3 +16,5 @@ auto FindByName(const std::string& name, const Owner& owner)
         if (c->Name() == name) return c.get();
     return nullptr;
 }
+
+}  // namespace pio

@@ -7,6 +7,8 @@
 #include <tuple>
 
 
+namespace pio {
+
 class ApplicationTitleTest
     : public ::testing::TestWithParam<std::tuple<const char*, const char*>> {};
 
@@ -24,3 +26,5 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_tuple("/usr/bin/.hidden", ""),
                       std::make_tuple("/usr/bin/xY", "xy")),
     [](const auto& test) { return "case" + std::to_string(test.index); });
+
+}  // namespace pio

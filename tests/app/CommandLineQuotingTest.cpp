@@ -7,6 +7,8 @@
 
 #include "app/CommandLine.h"
 
+namespace pio {
+
 namespace {
 
 std::string Shown(const std::string& word) {
@@ -73,3 +75,5 @@ TEST(CommandLineQuoting, TheErrorLineOfABadPortStaysOnePlainLine) {
     EXPECT_NE(line.text().find("„LPT???“"), std::string::npos) << line.text();
     EXPECT_EQ(line.text().find('\n'), line.text().size() - 1);
 }
+
+}  // namespace pio

@@ -11,6 +11,8 @@
 #include "app/CommandLine.h"
 #include "app/Version.h"
 
+namespace pio {
+
 namespace {
 
 using Action = CommandLine::Action;
@@ -236,3 +238,5 @@ TEST(CommandLine, APortThatCanNeverBeOneIsAMistakeOfTheLine) {
 }
 
 }  // namespace
+
+}  // namespace pio

@@ -12,6 +12,8 @@
 #include "support/OffscreenCanvas.h"
 #include "support/PanelRig.h"
 
+namespace pio {
+
 namespace {
 
 class CreditLineText : public ::testing::TestWithParam<std::tuple<const char*, const char*>> {};
@@ -103,3 +105,5 @@ TEST(CreditLine, ShortNamesFitTheLabel) {
 }
 
 }  // namespace
+
+}  // namespace pio

@@ -10,6 +10,8 @@
 #include "panel/TComponent.h"
 #include "support/SimPlatform.h"
 
+namespace pio {
+
 namespace {
 
 class ErrorReportTest : public ::testing::Test {
@@ -110,3 +112,5 @@ TEST_F(ErrorReportTest, CancelModeRunsBeforeTheBox) {
     sim.runUntil(100);
     EXPECT_EQ(cancelledAt, 10);
 }
+
+}  // namespace pio

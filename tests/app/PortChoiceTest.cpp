@@ -7,6 +7,8 @@
 
 #include "app/PortChoice.h"
 
+namespace pio {
+
 namespace {
 
 struct PortCase {
@@ -107,3 +109,5 @@ TEST(PortChoice, ErrorMessagesListWhatEachPlatformTakes) {
 }
 
 }  // namespace
+
+}  // namespace pio

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace pio {
+
 TEST(StartupFailure, TextFieldsAndTheDotRule) {
     EXPECT_EQ(StartupFailureText("EInOutError", "/usr/bin/pio-out", 0, "Datei nicht gefunden"),
               "Exception EInOutError im Modul pio-out bei 00000000.\nDatei nicht gefunden.");
@@ -16,3 +18,5 @@ TEST(StartupFailure, TextFieldsAndTheDotRule) {
     EXPECT_NE(text.find(" im Modul " + std::string(63, 'n') + " bei "), std::string::npos);
     EXPECT_EQ(std::string(kStartupFailureCaption), "Anwendungsfehler");
 }
+
+}  // namespace pio

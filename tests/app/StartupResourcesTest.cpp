@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace pio {
+
 namespace {
 
 using Shortage = StartupResources::Shortage;
@@ -139,3 +141,5 @@ TEST(StartupResources, NoBoxWhenShortOfAddressSpace) {
     EXPECT_EQ(StartupResources::Check(f), Shortage::FileHandles);
     EXPECT_FALSE(StartupResources::BoxPossible(f));
 }
+
+}  // namespace pio

@@ -20,6 +20,8 @@
 #include "support/SimPlatform.h"
 #include "support/linux/TempDir.h"
 
+namespace pio {
+
 namespace {
 
 constexpr char kBusy[] = "Der Port wird von einem anderen Panel benutzt.";
@@ -172,3 +174,5 @@ TEST(TwoPanelsTest, InTwoProcessesOnlyTheHoldersChannelsReachThePort) {
 }
 
 }  // namespace
+
+}  // namespace pio

@@ -10,6 +10,8 @@
 
 #include "art/Artwork.h"
 
+namespace pio {
+
 namespace {
 
 using Filter = std::function<bool(int, int)>;
@@ -358,3 +360,5 @@ TEST(ArtworkIcon, MatchesTheLayoutPixelForPixel) {
 }
 
 }  // namespace
+
+}  // namespace pio

@@ -14,6 +14,8 @@
 
 #include "art/Artwork.h"
 
+namespace pio {
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -164,3 +166,5 @@ TEST_F(IcoFileTest, LargeEntryIsA256PixelPng) {
 }
 
 }  // namespace
+
+}  // namespace pio

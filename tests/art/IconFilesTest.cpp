@@ -8,6 +8,8 @@
 #include "art/Artwork.h"
 #include "support/OffscreenCanvas.h"
 
+namespace pio {
+
 class IconFilesTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(IconFilesTest, PngIsTheIconEnlargedWithoutSmoothing) {
@@ -34,3 +36,5 @@ TEST_P(IconFilesTest, PngIsTheIconEnlargedWithoutSmoothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, IconFilesTest, ::testing::Values(32, 48, 64));
+
+}  // namespace pio

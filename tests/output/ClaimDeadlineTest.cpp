@@ -8,6 +8,8 @@
 
 #include <cerrno>
 
+namespace pio {
+
 namespace {
 
 // A pipe nobody writes to: reading it blocks until a signal interrupts the read.
@@ -91,3 +93,5 @@ TEST(ClaimDeadline, ThatCannotBeArmedSaysSo) {
 }
 
 }  // namespace
+
+}  // namespace pio

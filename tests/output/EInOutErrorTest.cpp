@@ -5,6 +5,8 @@
 
 #include "output/EInOutError.h"
 
+namespace pio {
+
 struct MessageCase {
     int code;
     const char* message;
@@ -60,3 +62,5 @@ TEST(EInOutError, CaughtAsTheProgramsBaseKeepsItsKind) {
         EXPECT_STREQ(e.what(), "Dateizugriff verweigert");
     }
 }
+
+}  // namespace pio

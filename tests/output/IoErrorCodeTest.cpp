@@ -7,6 +7,8 @@
 
 #include "output/IoErrorCode.h"
 
+namespace pio {
+
 struct ErrnoCase {
     int err;
     int code;
@@ -58,3 +60,5 @@ TEST(IoErrorCode, UnlistedErrnoNeverYieldsAMessageCode) {
         }
     }
 }
+
+}  // namespace pio

@@ -13,6 +13,8 @@
 #include "output/PortDevice.h"
 #include "output/PortNode.h"
 
+namespace pio {
+
 namespace {
 
 std::string Read(const char* path) {
@@ -62,3 +64,5 @@ TEST(MessageDocs, EveryLinuxCycleMessageIsExplained) {
 }
 
 }  // namespace
+
+}  // namespace pio

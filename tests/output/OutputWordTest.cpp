@@ -8,6 +8,8 @@
 #include <vector>
 
 
+namespace pio {
+
 TEST(OutputWord, ResetSetsTheThreeGlobals) {
     outword = 99;
     riderUp = false;
@@ -103,3 +105,5 @@ INSTANTIATE_TEST_SUITE_P(Cases, LoadBarsTest,
                          [](const auto& test) {
                              return "late" + std::to_string(std::get<0>(test.param)) + "ms";
                          });
+
+}  // namespace pio

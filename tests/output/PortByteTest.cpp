@@ -11,6 +11,8 @@
 #include "output/PortWriter.h"
 #include "support/FakePortDevice.h"
 
+namespace pio {
+
 namespace {
 
 using Calls = std::vector<std::string>;
@@ -53,3 +55,5 @@ INSTANTIATE_TEST_SUITE_P(Words, PortByteTest,
                              return (w < 0 ? "wordMinus" : "word") +
                                     std::to_string(w < 0 ? -w : w);
                          });
+
+}  // namespace pio

@@ -23,6 +23,8 @@
 #include "support/CycleCode.h"
 #include "support/linux/TempDir.h"
 
+namespace pio {
+
 namespace {
 
 // A FIFO with a reader that keeps it open (and never reads: a few bytes fit).
@@ -229,3 +231,5 @@ TEST(QuietPipeWrite, AReaderThatLeftIsAnErrorNotTheEndOfTheProgram) {
 }
 
 }  // namespace
+
+}  // namespace pio

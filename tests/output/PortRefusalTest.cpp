@@ -24,6 +24,8 @@
 #include "support/CycleCode.h"
 #include "support/linux/TempDir.h"
 
+namespace pio {
+
 namespace {
 
 const std::string kUserData = "IMPORTANT USER DATA";
@@ -193,3 +195,5 @@ INSTANTIATE_TEST_SUITE_P(
                       KindCase{S_IFSOCK | 0755, 0, PortNodeKind::NotAPort}));
 
 }  // namespace
+
+}  // namespace pio

@@ -12,6 +12,8 @@
 #include "support/CycleCode.h"
 #include "support/FakePortDevice.h"
 
+namespace pio {
+
 namespace {
 
 using Calls = std::vector<std::string>;
@@ -155,3 +157,5 @@ TEST(PortWriter, FailedCycleThrowsAnExceptionOfKindEInOutError) {
         EXPECT_STREQ(e.what(), "Datei nicht gefunden");
     }
 }
+
+}  // namespace pio

@@ -25,6 +25,8 @@
 #include "output/PpdevDevice.h"
 #include "support/linux/TempDir.h"
 
+namespace pio {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -217,3 +219,5 @@ TEST(PpdevDevice, DefaultPathIsTheFirstParallelPort) {
 }
 
 }  // namespace
+
+}  // namespace pio

@@ -6,6 +6,8 @@
 
 #include "support/PanelRig.h"
 
+namespace pio {
+
 namespace {
 
 class HintTest : public ::testing::Test {
@@ -112,3 +114,5 @@ TEST_F(HintTest, PendingHintIsCancelledByLeaving) {
     sim.runUntil(2000);
     EXPECT_TRUE(sim.hints().empty());
 }
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace pio {
+
 TEST(HintGeometry, ShortHintIsTheTextBeforeTheFirstBar) {
     EXPECT_EQ(ShortHint("Rider"), "Rider");
     EXPECT_EQ(ShortHint("kurz|lang|mehr"), "kurz");
@@ -19,3 +21,5 @@ TEST(HintGeometry, BelowTheControlAndKeptOnTheScreen) {
     // A screen that does not start at 0.
     EXPECT_EQ(HintPosition({-10, 5, 11, 11}, {50, 15}, {0, 0, 800, 600}), (Point{0, 22}));
 }
+
+}  // namespace pio

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace pio {
+
 namespace {
 
 struct Case {
@@ -39,3 +41,5 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Offset", {1280, 0, 400, 300}, {1280, 100}},
                       Case{"NegativeOrigin", {-800, -600, 800, 600}, {-340, -200}}),
     [](const auto& test) { return std::string(test.param.name); });
+
+}  // namespace pio

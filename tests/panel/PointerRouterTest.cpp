@@ -10,6 +10,8 @@
 #include "panel/TComponent.h"
 #include "support/SimPlatform.h"
 
+namespace pio {
+
 namespace {
 
 Picture Blank(int w, int h) { return Picture{w, h, std::vector<std::uint8_t>(w * h * 3)}; }
@@ -106,3 +108,5 @@ TEST_F(PointerRouterTest, NothingUnderThePointerTakesNoCapture) {
     EXPECT_EQ(router.Capture(), nullptr);
     EXPECT_TRUE(log.empty());
 }
+
+}  // namespace pio

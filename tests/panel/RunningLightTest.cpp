@@ -9,6 +9,8 @@
 
 #include "support/PanelRig.h"
 
+namespace pio {
+
 namespace {
 
 class PatternTest : public ::testing::Test {
@@ -255,3 +257,5 @@ TEST_F(PatternTest, LightsNestAsBeforeAtHumanSpeed) {
     EXPECT_EQ(form.vl->Tag, 0);
     EXPECT_EQ(form.LightNesting(), 0);
 }
+
+}  // namespace pio

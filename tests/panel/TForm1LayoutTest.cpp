@@ -7,6 +7,8 @@
 
 #include "support/PanelRig.h"
 
+namespace pio {
+
 namespace {
 
 struct Expected {
@@ -148,3 +150,5 @@ TEST(Layout, AnIdleRefreshRepaintsNothing) {
     rig.sim.runUntil(1015);
     EXPECT_EQ(rig.sim.paints(), before + 2);  // v5's switch, then p2 at the refresh
 }
+
+}  // namespace pio

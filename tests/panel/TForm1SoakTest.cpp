@@ -12,6 +12,8 @@
 #include "support/PanelRig.h"
 #include "toolbox/PowerOfTwo.h"
 
+namespace pio {
+
 namespace {
 
 constexpr std::int64_t kHour = 3600 * 1000;
@@ -187,3 +189,5 @@ TEST(TForm1Soak, AnHourOfRandomUseKeepsEveryInvariant) {
     Soak soak(0x9E3779B97F4A7C15ull);
     soak.Run();
 }
+
+}  // namespace pio

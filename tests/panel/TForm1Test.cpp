@@ -10,6 +10,8 @@
 
 #include "support/PanelRig.h"
 
+namespace pio {
+
 namespace {
 
 class TForm1Test : public ::testing::Test {
@@ -219,3 +221,5 @@ TEST_F(TForm1Test, AReportShownAfterThePortCameBackHoldsNothingBack) {
     sim.runUntil(1000);
     EXPECT_EQ(sim.boxes().size(), 2u);
 }
+
+}  // namespace pio

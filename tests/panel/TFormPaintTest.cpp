@@ -8,6 +8,8 @@
 #include "support/OffscreenCanvas.h"
 #include "support/PanelRig.h"
 
+namespace pio {
+
 namespace {
 
 // Grey level of a 0xRRGGBB pixel, weighted as the eye sees it (the weights Qt's qGray uses).
@@ -127,3 +129,5 @@ TEST_F(PaintTest, RepaintOfOneLedChangesNothingOutsideItsRectangle) {
     EXPECT_GT(changedInside, 30);
     EXPECT_TRUE(ShowsAt(artwork::led(artwork::Led::RedOn), 130, 80));
 }
+
+}  // namespace pio

@@ -8,6 +8,8 @@
 #include "support/FakePortDevice.h"
 #include "support/PanelRig.h"
 
+namespace pio {
+
 TEST(TwoPanelsTest, OnlyOneDrivesThePortTheOtherTakesOver) {
     auto port = std::make_shared<FakePortDevice::Port>();
     auto first = std::make_unique<PanelRig>(port);
@@ -51,3 +53,5 @@ TEST(TwoPanelsTest, OnlyOneDrivesThePortTheOtherTakesOver) {
     first->sim.runUntil(first->sim.tickCount() + 10);
     EXPECT_EQ(first->device.bytes().size(), firstBytes + 1);
 }
+
+}  // namespace pio

@@ -10,6 +10,8 @@
 #include "panel/TComponent.h"
 #include "toolbox/Delay.h"
 
+namespace pio {
+
 namespace {
 
 struct Recorder {
@@ -132,3 +134,5 @@ TEST(SimPlatform, MessageBoxIsRecordedAndTimersRunWhileItIsOpen) {
     EXPECT_EQ(ticks, 40);
     EXPECT_EQ(sim.droppedInput(), 2);
 }
+
+}  // namespace pio

@@ -7,6 +7,8 @@
 #include "output/EInOutError.h"
 #include "output/PortWriter.h"
 
+namespace pio {
+
 // Runs one port cycle and returns the code of the EInOutError it threw, or 0 if none.
 inline int CycleCode(PortWriter& writer, std::int32_t word, std::string* message = nullptr) {
     try {
@@ -17,3 +19,5 @@ inline int CycleCode(PortWriter& writer, std::int32_t word, std::string* message
     }
     return 0;
 }
+
+}  // namespace pio

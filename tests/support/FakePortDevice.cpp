@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "support/FakePortDevice.h"
 
+namespace pio {
+
 bool FakePortDevice::fire(Fault& fault, int& value) {
     if (!fault.armed) return false;
     value = fault.value;
@@ -86,3 +88,5 @@ void FakePortDevice::clearRecord() {
     opens_ = 0;
     closes_ = 0;
 }
+
+}  // namespace pio

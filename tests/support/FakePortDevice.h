@@ -8,6 +8,8 @@
 
 #include "output/PortDevice.h"
 
+namespace pio {
+
 // A PortDevice for tests: records what it is asked to do and fails any step on request.
 //
 // Every call is appended to calls() ("open", "write", "close"), including failed ones, so
@@ -78,3 +80,5 @@ private:
     int closes_ = 0;
     bool open_ = false;
 };
+
+}  // namespace pio

@@ -7,6 +7,8 @@
 #include "platform/Canvas.h"
 #include "support/PixelImage.h"
 
+namespace pio {
+
 // An off-screen panel-sized canvas the simulated platform paints into; tests read pixels.
 // It draws with the canvas of the program's own platform layer (Qt's on Linux, GDI's on
 // Windows), so painting tests check what the program would really show; the build picks the
@@ -37,3 +39,5 @@ private:
     Canvas& target();  // the platform's canvas on the surface
     std::unique_ptr<Surface> surface_;
 };
+
+}  // namespace pio

@@ -8,6 +8,8 @@
 #include "support/FakePortDevice.h"
 #include "support/SimPlatform.h"
 
+namespace pio {
+
 // The whole panel on the simulated platform: a fake port, the error report installed and
 // the creation handler run, as start-up does it.
 struct PanelRig {
@@ -34,3 +36,5 @@ struct PanelRig {
     bool Lit(const TImage* led) const { return led->GetPicture() == form.ron->GetPicture(); }
     bool Dark(const TImage* led) const { return led->GetPicture() == form.roff->GetPicture(); }
 };
+
+}  // namespace pio

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace pio {
+
 // A snapshot of an off-screen canvas: rows top to bottom, one 0xRRGGBB value a pixel. Plain
 // data, so that tests read pixels the same way whichever platform painted them.
 struct PixelImage {
@@ -16,3 +18,5 @@ struct PixelImage {
                    static_cast<std::size_t>(x)];
     }
 };
+
+}  // namespace pio

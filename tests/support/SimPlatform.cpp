@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace pio {
+
 namespace {
 
 // Draws nothing; used when a test does not look at the pixels.
@@ -217,3 +219,5 @@ void SimPlatform::hideHint() {
     if (hintShowing_ && !hints_.empty()) hints_.back().hiddenAt = now_;
     hintShowing_ = false;
 }
+
+}  // namespace pio

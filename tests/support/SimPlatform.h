@@ -11,6 +11,8 @@
 #include "platform/Canvas.h"
 #include "platform/Platform.h"
 
+namespace pio {
+
 // A platform for tests: a virtual millisecond clock that moves only when a wait (or the
 // test) moves it, a script of input events, timers that fire when due in virtual time and
 // only when nothing else is pending, and message boxes that are recorded and answered
@@ -144,3 +146,5 @@ private:
     bool loopEnded_ = false;
     std::function<void()> afterEvent_;
 };
+
+}  // namespace pio

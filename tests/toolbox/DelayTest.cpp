@@ -10,6 +10,8 @@
 #include "panel/TComponent.h"
 #include "support/SimPlatform.h"
 
+namespace pio {
+
 TEST(Delay, AtLeastOnePassAndReturnsAtTheDeadline) {
     SimPlatform sim;
     std::vector<std::int64_t> seen;
@@ -52,3 +54,5 @@ TEST(Delay, ASlowNestedHandlerMakesTheWaitLate) {
     sim.runUntil(1000);
     EXPECT_EQ(took, 150);
 }
+
+}  // namespace pio

@@ -5,6 +5,8 @@
 
 #include "support/PanelRig.h"
 
+namespace pio {
+
 TEST(FindByName, ExactCaseSensitiveFirstInCreationOrder) {
     PanelRig rig;
     EXPECT_EQ(FindByName("p3", rig.form), rig.form.p3);
@@ -19,3 +21,5 @@ TEST(FindByName, ExactCaseSensitiveFirstInCreationOrder) {
     owner.Add<TComponent>("twin");
     EXPECT_EQ(FindByName("twin", owner), first);
 }
+
+}  // namespace pio

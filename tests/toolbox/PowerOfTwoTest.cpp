@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace pio {
+
 TEST(PowerOfTwo, OneForZeroAndBelowElseDoubling) {
     EXPECT_EQ(PowerOfTwo(0), 1);
     EXPECT_EQ(PowerOfTwo(-3), 1);
@@ -10,3 +12,5 @@ TEST(PowerOfTwo, OneForZeroAndBelowElseDoubling) {
     EXPECT_EQ(PowerOfTwo(5), 32);
     EXPECT_EQ(PowerOfTwo(30), 1 << 30);
 }
+
+}  // namespace pio

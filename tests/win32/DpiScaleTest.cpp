@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace pio {
+
 namespace {
 
 TEST(DpiScaleTest, FactorIsTheWholeNumberNearestToDpiOver96) {
@@ -50,3 +52,5 @@ TEST(DpiScaleTest, LengthsRoundUpSoNothingIsCutOff) {
 }
 
 }  // namespace
+
+}  // namespace pio

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace pio {
+
 namespace {
 
 // A 32-bit top-down DIB section to draw on, read back pixel by pixel as 0xRRGGBB.
@@ -124,3 +126,5 @@ TEST(GdiCanvasTest, TextIsDrawnInItsColourInsideItsBox) {
 }
 
 }  // namespace
+
+}  // namespace pio

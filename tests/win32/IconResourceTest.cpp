@@ -11,6 +11,8 @@
 
 #include "art/Artwork.h"
 
+namespace pio {
+
 namespace {
 
 // The pixels of one bitmap of an icon as 0x00RRGGBB, rows top to bottom.
@@ -93,3 +95,5 @@ TEST_P(IconResourceTest, ProgramCarriesItAsMainIcon) {
 INSTANTIATE_TEST_SUITE_P(Sizes, IconResourceTest, ::testing::Values(32, 48, 64));
 
 }  // namespace
+
+}  // namespace pio

@@ -5,6 +5,8 @@
 
 #include "platform/win32/PreciseClock.h"
 
+namespace pio {
+
 namespace {
 
 // Both ways of ending a wait: the high-resolution timer of newer Windows, and the raised
@@ -37,3 +39,5 @@ TEST_P(MessageWaitTest, AWaitingMessageEndsTheWaitAtOnce) {
 INSTANTIATE_TEST_SUITE_P(BothTimers, MessageWaitTest, ::testing::Values(true, false));
 
 }  // namespace
+
+}  // namespace pio

@@ -9,6 +9,8 @@
 #include "platform/win32/Win32Platform.h"
 #include "support/win32/WindowDriver.h"
 
+namespace pio {
+
 namespace {
 
 // Writes down what reaches the panel, one line per call.
@@ -101,3 +103,5 @@ TEST_F(PanelWindowTest, ActivationIsReportedOncePerChange) {
 }
 
 }  // namespace
+
+}  // namespace pio

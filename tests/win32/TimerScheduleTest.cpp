@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace pio {
+
 namespace {
 
 using Ids = std::vector<int>;
@@ -120,3 +122,5 @@ TEST(TimerScheduleTest, AZeroIntervalStillLeavesTimeToWait) {
 }
 
 }  // namespace
+
+}  // namespace pio

@@ -12,6 +12,8 @@
 #include "platform/win32/WideText.h"
 #include "support/win32/WindowDriver.h"
 
+namespace pio {
+
 namespace {
 
 // CPU time (user + kernel) this process has used, in milliseconds.
@@ -234,3 +236,5 @@ TEST_F(Win32PlatformTest, MinimisingFromTheTaskbarHidesThePanelAndRestoringShows
 }
 
 }  // namespace
+
+}  // namespace pio

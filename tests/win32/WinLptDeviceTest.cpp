@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+namespace pio {
+
 namespace {
 
 // A file in the temporary folder that stands in for the port; removed afterwards.
@@ -207,3 +209,5 @@ TEST(WinLptDeviceTest, LettingGoTwiceOrWithoutHoldingIsHarmless) {
 }
 
 }  // namespace
+
+}  // namespace pio

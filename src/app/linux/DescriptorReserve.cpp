@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 
+namespace pio {
+
 DescriptorReserve::DescriptorReserve(int count, int spare)
     : count_(std::max(count, 0)), spare_(std::max(spare, 0)) {}
 
@@ -40,3 +42,5 @@ void DescriptorReserve::Release() {
     for (const int fd : fds_) ::close(fd);
     fds_.clear();
 }
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 
 #include <vector>
 
+namespace pio {
+
 // A few descriptors of /dev/null held back for the moment the program has run out of them.
 // When the process limit is reached, Qt can map an error box but not draw it: the fonts and
 // the icon theme are files it has to open. Giving the reserve up just before the box opens
@@ -33,3 +35,5 @@ private:
     int spare_;
     std::vector<int> fds_;
 };
+
+}  // namespace pio

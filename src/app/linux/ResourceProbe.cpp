@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <vector>
 
+namespace pio {
+
 namespace {
 
 using Shortage = StartupResources::Shortage;
@@ -153,3 +155,5 @@ bool ResourceProbe::CanOpenFile() {
     }
     return errno != EMFILE && errno != ENFILE;
 }
+
+}  // namespace pio

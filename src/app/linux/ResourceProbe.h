@@ -5,6 +5,8 @@
 
 #include "app/StartupResources.h"
 
+namespace pio {
+
 // Measures and tries the process's resources on Linux, for StartupResources: the limits from
 // getrlimit, the descriptors from /proc/self/fd, the address space from /proc/self/statm, and
 // trial runs of what start-up will do (map memory, start threads, open a file).
@@ -34,3 +36,5 @@ public:
     // False only when opening fails for lack of descriptors (EMFILE, ENFILE).
     static bool CanOpenFile();
 };
+
+}  // namespace pio

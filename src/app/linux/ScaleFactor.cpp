@@ -7,6 +7,8 @@
 
 #include "app/CommandLine.h"
 
+namespace pio {
+
 bool ScaleFactor::FactorUsable(const std::string& text) {
     const char* begin = text.c_str();
     char* end = nullptr;
@@ -38,3 +40,5 @@ std::string ScaleFactor::IgnoredLine(const std::string& variable, const std::str
     return "pio-out: " + variable + " " + CommandLine::Quoted(value) +
            " wird nicht beachtet (erlaubt: 0.25 bis 8)\n";
 }
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace pio {
+
 // Qt takes its scaling variables as they come: QT_SCALE_FACTOR=0 or "nan" left the panel
 // without a window and the program running with nothing said, -1 or 1000 made the window 32767
 // pixels wide or more. Only factors at which the panel can be seen and used are let through;
@@ -26,3 +28,5 @@ public:
     // "pio-out: QT_SCALE_FACTOR „0“ wird nicht beachtet (erlaubt: 0.25 bis 8)\n"
     static std::string IgnoredLine(const std::string& variable, const std::string& value);
 };
+
+}  // namespace pio

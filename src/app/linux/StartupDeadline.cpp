@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstring>
 
+namespace pio {
+
 namespace {
 
 // The report, ready for the handler: it may neither allocate nor take locks.
@@ -40,3 +42,5 @@ void StartupDeadline::Disarm() {
     ::alarm(0);
     ::signal(SIGALRM, SIG_DFL);
 }
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace pio {
+
 // A time limit on one step of start-up that has none of its own. Connecting to the display is
 // such a step: a display whose socket takes the connection and never answers (a hung X
 // server, a forwarding whose other end is gone) kept Qt's start waiting for good, with
@@ -16,3 +18,5 @@ public:
     // The step is done: the deadline no longer applies.
     static void Disarm();
 };
+
+}  // namespace pio

@@ -5,6 +5,8 @@
 #include <QThreadPool>
 #include <memory>
 
+namespace pio {
+
 bool DrawingThread::Keep(int waitMs) {
     QThreadPool* pool = QThreadPool::globalInstance();
     pool->setExpiryTimeout(-1);  // before the thread exists: it then never ends
@@ -14,3 +16,5 @@ bool DrawingThread::Keep(int waitMs) {
     pool->start([ran] { ran->release(); });
     return ran->tryAcquire(1, waitMs);
 }
+
+}  // namespace pio

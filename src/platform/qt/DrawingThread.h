@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+namespace pio {
+
 // Qt draws large fills and image conversions in pieces on its global thread pool and waits
 // for the pieces. A pool thread that cannot be started (the thread limit reached) leaves its
 // piece undone, and the program waits for it forever; Qt only prints a warning. The pool also
@@ -16,3 +18,5 @@ namespace DrawingThread {
 bool Keep(int waitMs);
 
 }  // namespace DrawingThread
+
+}  // namespace pio

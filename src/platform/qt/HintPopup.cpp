@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QToolTip>
 
+namespace pio {
+
 HintPopup::HintPopup()
     : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus) {
@@ -37,3 +39,5 @@ void HintPopup::paintEvent(QPaintEvent*) {
     p.drawRect(rect().adjusted(0, 0, -1, -1));
     p.drawText(rect().adjusted(3, 1, -3, -1), Qt::AlignLeft | Qt::AlignVCenter, text_);
 }
+
+}  // namespace pio

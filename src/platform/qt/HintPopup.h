@@ -3,6 +3,8 @@
 
 #include <QWidget>
 
+namespace pio {
+
 // A topmost tooltip-style box with a 1-pixel frame that never takes the focus.
 class HintPopup final : public QWidget {
 public:
@@ -17,3 +19,5 @@ protected:
 private:
     QString text_;
 };
+
+}  // namespace pio

@@ -10,6 +10,8 @@
 #include "platform/qt/QtCanvas.h"
 #include "platform/qt/WindowOwner.h"
 
+namespace pio {
+
 namespace {
 
 bool ToButton(Qt::MouseButton b, MouseButton& out) {
@@ -101,3 +103,5 @@ void PanelWidget::closeEvent(QCloseEvent* event) {
     event->ignore();
     owner_.RequestClose();
 }
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 
 #include <QWidget>
 
+namespace pio {
+
 class WindowOwner;
 
 // The panel's one top-level window: borderless, fixed in place and size. It turns Qt's
@@ -26,3 +28,5 @@ private:
     void Press(QMouseEvent* event, bool doubleClick);
     WindowOwner& owner_;
 };
+
+}  // namespace pio

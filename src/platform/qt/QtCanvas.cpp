@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QPainter>
 
+namespace pio {
+
 void QtCanvas::setClip(const Rect& clip) {
     painter_.setClipRect(QRect(clip.left, clip.top, clip.width, clip.height));
 }
@@ -40,3 +42,5 @@ void QtCanvas::InstallFontSubstitutes() {
     QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial", "DejaVu Sans"});
     QFont::insertSubstitutions("Times New Roman", {"Liberation Serif", "DejaVu Serif"});
 }
+
+}  // namespace pio

@@ -5,6 +5,8 @@
 
 class QPainter;
 
+namespace pio {
+
 // The panel's canvas over a QPainter. Pictures are drawn unscaled in panel pixels; on a
 // scaled screen the painter's device pixel ratio enlarges them without smoothing.
 class QtCanvas final : public Canvas {
@@ -23,3 +25,5 @@ public:
 private:
     QPainter& painter_;
 };
+
+}  // namespace pio

@@ -10,6 +10,8 @@
 #include "platform/qt/HintPopup.h"
 #include "platform/qt/PanelWidget.h"
 
+namespace pio {
+
 QtPlatform::QtPlatform() {
     clock_.start();
     wake_.setSingleShot(true);
@@ -111,3 +113,5 @@ Point QtPlatform::panelOrigin() const {
     const QPoint p = window_->mapToGlobal(QPoint(0, 0));
     return {p.x(), p.y()};
 }
+
+}  // namespace pio

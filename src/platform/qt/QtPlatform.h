@@ -10,6 +10,8 @@
 #include "platform/Platform.h"
 #include "platform/qt/WindowOwner.h"
 
+namespace pio {
+
 class PanelWidget;
 class HintPopup;
 
@@ -57,3 +59,5 @@ private:
     std::unique_ptr<PanelWidget> window_;
     std::unique_ptr<HintPopup> hint_;
 };
+
+}  // namespace pio

@@ -14,6 +14,8 @@
 #include "art/Artwork.h"
 #include "platform/qt/QtCanvas.h"
 
+namespace pio {
+
 namespace QtStartup {
 
 namespace {
@@ -88,3 +90,5 @@ void ShowFailureBox(const std::string& caption, const std::string& text) {
 }
 
 }  // namespace QtStartup
+
+}  // namespace pio

@@ -5,6 +5,8 @@
 
 class QWidget;
 
+namespace pio {
+
 // What the Linux program's start-up asks of Qt beyond the platform itself: the settings Qt
 // reads before it starts, its fatal message while the program starts, the program's name,
 // fonts and icon for the desktop, and the box of a failed start.
@@ -37,3 +39,5 @@ bool ColourDepthAtLeast(int bits);
 void ShowFailureBox(const std::string& caption, const std::string& text);
 
 }  // namespace QtStartup
+
+}  // namespace pio

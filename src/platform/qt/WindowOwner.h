@@ -3,6 +3,8 @@
 
 #include "platform/Platform.h"
 
+namespace pio {
+
 // What the panel's window (PanelWidget) asks of whoever owns it, the platform: it hands its
 // events on through it and asks it to close. So the window depends on this interface only,
 // and the platform, which creates the window, sits above it.
@@ -17,3 +19,5 @@ public:
     // The window was asked to close: the program is asked to end, as a handler of its own.
     virtual void RequestClose() = 0;
 };
+
+}  // namespace pio

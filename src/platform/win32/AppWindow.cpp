@@ -5,6 +5,8 @@
 #include "platform/win32/WindowClass.h"
 #include "platform/win32/WindowOwner.h"
 
+namespace pio {
+
 namespace {
 
 constexpr wchar_t kClassName[] = L"PioOutApplication";
@@ -72,3 +74,5 @@ LRESULT AppWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }
+
+}  // namespace pio

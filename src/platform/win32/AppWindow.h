@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace pio {
+
 class WindowOwner;
 
 // The application's own window: zero by zero pixels, never seen itself, it carries the one
@@ -31,3 +33,5 @@ private:
     HWND main_ = nullptr;
     HICON smallIcon_ = nullptr;
 };
+
+}  // namespace pio

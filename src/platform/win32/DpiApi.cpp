@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "platform/win32/DpiApi.h"
 
+namespace pio {
+
 namespace {
 
 template <typename Fn>
@@ -47,3 +49,5 @@ int DpiApi::ForSystem() {
     if (screen) ReleaseDC(nullptr, screen);
     return dpi > 0 ? dpi : 96;
 }
+
+}  // namespace pio

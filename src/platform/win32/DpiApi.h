@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+namespace pio {
+
 // The DPI functions of newer Windows versions, looked up at run time so that the program
 // still starts on Windows 7 SP1, where every one of them falls back to the system DPI.
 class DpiApi final {
@@ -19,3 +21,5 @@ public:
 // The message Windows 8.1 and later send when a window's DPI changes; the SDK level the
 // program is built for (Windows 7) hides it.
 constexpr UINT kWmDpiChanged = 0x02E0;
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+namespace pio {
+
 int DpiScale::ForDpi(int dpi) {
     // Halves round up, as 144 DPI (150 %) looks closer to 2 than to 1 on a panel this small.
     return std::max(1, (dpi + kBaseDpi / 2) / kBaseDpi);
@@ -18,3 +20,5 @@ int DpiScale::ToLogicalLength(int physical, int scale) {
     if (scale <= 1) return physical;
     return (physical + scale - 1) / scale;
 }
+
+}  // namespace pio

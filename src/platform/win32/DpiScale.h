@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+namespace pio {
+
 // How the panel's logical pixels map to a monitor's physical ones. The panel is pixel art:
 // only whole factors keep every picture pixel a sharp square, so the factor is the whole
 // number nearest to the monitor's DPI / 96, never below 1 (96 DPI: 1, 144: 2, 192: 2).
@@ -16,3 +18,5 @@ public:
     // A physical length in logical pixels, rounded up so nothing physical is cut off.
     static int ToLogicalLength(int physical, int scale);
 };
+
+}  // namespace pio

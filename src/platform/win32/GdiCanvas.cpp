@@ -3,6 +3,8 @@
 
 #include "platform/win32/WideText.h"
 
+namespace pio {
+
 namespace {
 
 COLORREF ToColorRef(std::uint32_t rgb) {
@@ -101,3 +103,5 @@ void GdiCanvas::drawText(const Rect& box, const std::string& utf8, const FontSpe
                                           : DT_LEFT;
     DrawTextW(dc_, text.c_str(), static_cast<int>(text.size()), &p, format);
 }
+
+}  // namespace pio

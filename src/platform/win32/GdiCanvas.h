@@ -10,6 +10,8 @@
 
 #include "platform/Canvas.h"
 
+namespace pio {
+
 // The panel's canvas over a GDI device context (the panel window's back buffer). Panel
 // pixels are multiplied by a whole scale factor; pictures are stretched pixel by pixel
 // (COLORONCOLOR) so they stay sharp, never smoothed.
@@ -40,3 +42,5 @@ private:
     // The part of a picture being drawn, as a bottom-up BGR DIB (reused between calls).
     std::vector<std::uint8_t> bits_;
 };
+
+}  // namespace pio

@@ -4,6 +4,8 @@
 #include "platform/win32/Win32Error.h"
 #include "platform/win32/WindowClass.h"
 
+namespace pio {
+
 namespace {
 
 constexpr wchar_t kClassName[] = L"PioOutHint";
@@ -120,3 +122,5 @@ LRESULT CALLBACK HintWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
+
+}  // namespace pio

@@ -7,6 +7,8 @@
 
 #include "platform/Geometry.h"
 
+namespace pio {
+
 // The hint popup: a small topmost box in the system's tooltip colours with a one-pixel frame.
 // It never takes the focus or the pointer (clicks and moves fall through to the panel), so
 // the panel stays active and keeps its pointer state while a hint shows.
@@ -33,3 +35,5 @@ private:
     std::wstring text_;
     int scale_ = 1;
 };
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 
 #include <mmsystem.h>
 
+namespace pio {
+
 namespace {
 
 // From Windows 10 1803; older systems refuse the flag with ERROR_INVALID_PARAMETER.
@@ -44,3 +46,5 @@ void MessageWait::Sleep(std::int64_t microseconds) {
     MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(ms < 0x7FFFFFFF ? ms : 0x7FFFFFFE),
                                 kWake, kFlags);
 }
+
+}  // namespace pio

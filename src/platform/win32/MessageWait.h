@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace pio {
+
 // Sleeps until the thread's queue has a message or a time has passed, whichever is first.
 //
 // The wait must end close to its deadline: the panel's refresh runs every 10 ms, and the
@@ -30,3 +32,5 @@ private:
     HANDLE timer_ = nullptr;
     bool periodRaised_ = false;
 };
+
+}  // namespace pio

@@ -13,6 +13,8 @@
 #include "platform/win32/WindowClass.h"
 #include "platform/win32/WindowOwner.h"
 
+namespace pio {
+
 namespace {
 
 constexpr wchar_t kClassName[] = L"PioOutPanel";
@@ -240,3 +242,5 @@ LRESULT PanelWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }
+
+}  // namespace pio

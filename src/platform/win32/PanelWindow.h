@@ -8,6 +8,8 @@
 
 #include "platform/Geometry.h"
 
+namespace pio {
+
 class GdiCanvas;
 class WindowOwner;
 
@@ -59,3 +61,5 @@ private:
     HGDIOBJ oldBitmap_ = nullptr;
     std::unique_ptr<GdiCanvas> canvas_;
 };
+
+}  // namespace pio

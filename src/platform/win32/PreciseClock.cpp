@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+namespace pio {
+
 namespace {
 
 std::int64_t Counter() {
@@ -24,3 +26,5 @@ std::int64_t PreciseClock::Microseconds() const {
     // Split so that counter * 1e6 cannot overflow after days of running at 10 MHz.
     return c / frequency_ * 1000000 + c % frequency_ * 1000000 / frequency_;
 }
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace pio {
+
 // A monotonic clock from the performance counter. GetTickCount64 would do for the tick
 // count's range, but it moves in steps of the system tick (15.6 ms by default), too coarse
 // for a 10 ms refresh and for measuring how late a 50 ms wait ends.
@@ -16,3 +18,5 @@ private:
     std::int64_t frequency_;
     std::int64_t start_;
 };
+
+}  // namespace pio

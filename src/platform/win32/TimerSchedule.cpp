@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+namespace pio {
+
 int TimerSchedule::add(int intervalMs, std::int64_t now) {
     // A zero interval would make the timer due at every turn of the loop and starve the
     // wait; a millisecond is the finest the tick count can tell apart anyway.
@@ -45,3 +47,5 @@ void TimerSchedule::end(int id) {
     const auto it = timers_.find(id);
     if (it != timers_.end()) it->second.running = false;
 }
+
+}  // namespace pio

@@ -6,6 +6,8 @@
 #include <map>
 #include <vector>
 
+namespace pio {
+
 // When the periodic timers are due, kept apart from Windows so the rules can be tested on
 // their own. Times are the platform's millisecond tick count.
 //
@@ -44,3 +46,5 @@ private:
     std::map<int, Entry> timers_;
     int lastId_ = 0;
 };
+
+}  // namespace pio

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+namespace pio {
+
 std::wstring WideText::FromUtf8(const std::string& utf8) {
     if (utf8.empty()) return {};
     const int size = static_cast<int>(utf8.size());
@@ -22,3 +24,5 @@ std::string WideText::ToUtf8(const std::wstring& wide) {
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), n, nullptr, nullptr);
     return utf8;
 }
+
+}  // namespace pio

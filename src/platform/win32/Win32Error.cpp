@@ -5,6 +5,8 @@
 
 #include "platform/win32/WideText.h"
 
+namespace pio {
+
 Win32Error::Win32Error(const std::string& what) : Exception(Describe(what)) {}
 
 std::string Win32Error::Describe(const std::string& what) {
@@ -23,3 +25,5 @@ std::string Win32Error::Describe(const std::string& what) {
                                                         : WideText::ToUtf8(message));
     return result;
 }
+
+}  // namespace pio

@@ -5,6 +5,8 @@
 
 #include "toolbox/Exception.h"
 
+namespace pio {
+
 // A Windows call that failed while the program starts (a window class or window that could
 // not be made). Reported by the start-up failure box with the system's own text.
 class Win32Error final : public Exception {
@@ -16,3 +18,5 @@ public:
 private:
     static std::string Describe(const std::string& what);
 };
+
+}  // namespace pio

@@ -14,6 +14,8 @@
 #include "platform/win32/WideText.h"
 #include "platform/win32/WindowClass.h"
 
+namespace pio {
+
 namespace {
 
 constexpr wchar_t kMessageClass[] = L"PioOutMessages";
@@ -262,3 +264,5 @@ Rect Win32Platform::screenRect() const {
 }
 
 Point Win32Platform::panelOrigin() const { return panel_ ? panel_->Origin() : Point{}; }
+
+}  // namespace pio

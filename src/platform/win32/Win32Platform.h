@@ -16,6 +16,8 @@
 #include "platform/win32/TimerSchedule.h"
 #include "platform/win32/WindowOwner.h"
 
+namespace pio {
+
 class AppWindow;
 class HintWindow;
 class PanelWindow;
@@ -95,3 +97,5 @@ private:
     std::unique_ptr<PanelWindow> panel_;
     std::unique_ptr<HintWindow> hint_;
 };
+
+}  // namespace pio

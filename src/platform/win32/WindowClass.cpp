@@ -5,6 +5,8 @@
 
 #include "platform/win32/Win32Error.h"
 
+namespace pio {
+
 void WindowClass::Register(const WNDCLASSEXW& wc, const char* what) {
     // The query gets a structure of its own: it may write to it even when the class is not
     // there.
@@ -21,3 +23,5 @@ void* WindowClass::Object(HWND hwnd, UINT msg, LPARAM lp) {
     }
     return reinterpret_cast<void*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
+
+}  // namespace pio

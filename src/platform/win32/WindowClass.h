@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+namespace pio {
+
 // What every window kind of the program does with its class and its window procedure, in one
 // place: the class is registered once per process, and a window finds its C++ object again
 // through GWLP_USERDATA, which CreateWindowExW's last argument fills at WM_NCCREATE.
@@ -26,3 +28,5 @@ public:
         return self->OnMessage(msg, wp, lp);
     }
 };
+
+}  // namespace pio

@@ -7,6 +7,8 @@
 
 #include "platform/Platform.h"
 
+namespace pio {
+
 // What the windows of this layer (AppWindow, PanelWindow) ask of whoever owns them, the
 // platform: they hand their events on through it and tell it of modal loops and requests to
 // close. So a window depends on this interface only, and the platform, which creates the
@@ -27,3 +29,5 @@ public:
     // sizing); any other message is left alone.
     virtual void TrackModalLoop(UINT msg) = 0;
 };
+
+}  // namespace pio

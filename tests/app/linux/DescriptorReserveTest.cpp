@@ -10,6 +10,8 @@
 #include <set>
 #include <vector>
 
+namespace pio {
+
 namespace {
 
 // Lowers this process's descriptor limit for one test and puts it back afterwards.
@@ -115,3 +117,5 @@ TEST_F(DescriptorReserveTest, TheDestructorClosesThem) {
     }
     EXPECT_EQ(CountFree(), 10);
 }
+
+}  // namespace pio

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+namespace pio {
+
 namespace {
 
 using Shortage = StartupResources::Shortage;
@@ -111,3 +113,5 @@ TEST(ResourceProbe, OutOfAddressSpaceIsNamedAsSuch) {
     EXPECT_EQ(ResourceProbe::AfterFailure(), Shortage::Memory);
     EXPECT_EQ(ResourceProbe::BeforeStart(), Shortage::Memory);
 }
+
+}  // namespace pio

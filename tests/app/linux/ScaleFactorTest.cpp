@@ -4,6 +4,8 @@
 
 #include "app/linux/ScaleFactor.h"
 
+namespace pio {
+
 TEST(ScaleFactor, FactorsTheScreenCanShowAreUsed) {
     for (const char* f : {"1", "2", "1.5", "0.25", "8", " 2", "2 ", "3e0"})
         EXPECT_TRUE(ScaleFactor::Usable("QT_SCALE_FACTOR", f)) << f;
@@ -36,3 +38,5 @@ TEST(ScaleFactor, TheLineSaysWhatIsLeftUnused) {
     EXPECT_EQ(ScaleFactor::IgnoredLine("QT_SCALE_FACTOR", "1\n2"),
               "pio-out: QT_SCALE_FACTOR „1?2“ wird nicht beachtet (erlaubt: 0.25 bis 8)\n");
 }
+
+}  // namespace pio

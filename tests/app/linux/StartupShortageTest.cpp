@@ -11,6 +11,8 @@
 #include "app/linux/ResourceProbe.h"
 #include "app/StartupResources.h"
 
+namespace pio {
+
 namespace {
 
 using Shortage = StartupResources::Shortage;
@@ -119,3 +121,5 @@ TEST(StartupShortage, TheThreadsAreTriedAllAtOnce) {
               }),
               0);
 }
+
+}  // namespace pio

@@ -3,5 +3,9 @@
 
 #include <malloc.h>
 
+namespace pio {
+
 // glibc keeps the count itself: the bytes in allocated chunks.
 std::size_t HeapBytesInUse() { return mallinfo2().uordblks; }
+
+}  // namespace pio

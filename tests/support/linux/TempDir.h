@@ -7,6 +7,8 @@
 #include <string>
 #include <system_error>
 
+namespace pio {
+
 // A fresh directory under the system's temporary folder, removed with all it holds.
 class TempDir final {
 public:
@@ -31,3 +33,5 @@ public:
 private:
     std::string path_;
 };
+
+}  // namespace pio

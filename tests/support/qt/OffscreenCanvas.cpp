@@ -7,6 +7,8 @@
 
 #include "platform/qt/QtCanvas.h"
 
+namespace pio {
+
 namespace {
 
 // Text needs a GUI application for its fonts; tests run on the offscreen platform.
@@ -59,3 +61,5 @@ PixelImage OffscreenCanvas::image() {
     surface_->begin();
     return copy;
 }
+
+}  // namespace pio

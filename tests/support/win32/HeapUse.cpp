@@ -3,6 +3,8 @@
 
 #include <malloc.h>
 
+namespace pio {
+
 // The Windows C runtime keeps no running total; walking its heap and adding up the blocks in
 // use gives the same figure as glibc's count (block sizes as requested, plus alignment).
 std::size_t HeapBytesInUse() {
@@ -13,3 +15,5 @@ std::size_t HeapBytesInUse() {
         if (entry._useflag == _USEDENTRY) used += entry._size;
     return used;
 }
+
+}  // namespace pio

@@ -5,6 +5,8 @@
 
 #include "platform/win32/GdiCanvas.h"
 
+namespace pio {
+
 // A 32-bit top-down DIB section selected into a memory DC: GDI draws into memory the test
 // can read directly, with no window and no display. Scale 1: one panel pixel, one pixel.
 struct OffscreenCanvas::Surface {
@@ -55,3 +57,5 @@ PixelImage OffscreenCanvas::image() {
     for (std::uint32_t& p : copy.rgb) p &= 0xFFFFFFu;
     return copy;
 }
+
+}  // namespace pio

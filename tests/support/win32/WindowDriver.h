@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+namespace pio {
+
 // Whether this test process can open real windows. Under wine that needs a display, and
 // also a wine session that was started with one: a session started without DISPLAY (the
 // test listing at build time starts one) has no window driver for any later program. A
@@ -18,3 +20,5 @@ inline bool WindowDriverAvailable() {
     DestroyWindow(probe);
     return true;
 }
+
+}  // namespace pio
