@@ -8,7 +8,7 @@
 #include <QPainter>
 
 #include "platform/qt/QtCanvas.h"
-#include "platform/qt/WindowOwner.h"
+#include "platform/WindowOwner.h"
 
 namespace pio {
 

@@ -8,7 +8,7 @@
 #include <unordered_map>
 
 #include "platform/Platform.h"
-#include "platform/qt/WindowOwner.h"
+#include "platform/WindowOwner.h"
 
 namespace pio {
 

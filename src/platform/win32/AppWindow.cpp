@@ -15,7 +15,7 @@ constexpr UINT kActivateMain = WM_APP + 1;
 
 }  // namespace
 
-AppWindow::AppWindow(WindowOwner& owner, HINSTANCE instance, const std::wstring& title)
+AppWindow::AppWindow(Win32WindowOwner& owner, HINSTANCE instance, const std::wstring& title)
     : owner_(owner) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;

@@ -7,7 +7,7 @@
 
 namespace pio {
 
-class WindowOwner;
+class Win32WindowOwner;
 
 // The application's own window: zero by zero pixels, never seen itself, it carries the one
 // taskbar button with the title and the icon and owns the panel. Minimising it from the
@@ -15,7 +15,7 @@ class WindowOwner;
 // brings the panel back and active, and its Close entry asks the program to end.
 class AppWindow final {
 public:
-    AppWindow(WindowOwner& owner, HINSTANCE instance, const std::wstring& title);
+    AppWindow(Win32WindowOwner& owner, HINSTANCE instance, const std::wstring& title);
     ~AppWindow();
     AppWindow(const AppWindow&) = delete;
     AppWindow& operator=(const AppWindow&) = delete;
@@ -28,7 +28,7 @@ private:
     friend class WindowClass;  // its window procedure calls OnMessage
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
 
-    WindowOwner& owner_;
+    Win32WindowOwner& owner_;
     HWND hwnd_ = nullptr;
     HWND main_ = nullptr;
     HICON smallIcon_ = nullptr;

@@ -25,7 +25,7 @@ MouseButton ToButton(int button) {
 
 }  // namespace
 
-PanelWindow::PanelWindow(WindowOwner& owner, HINSTANCE instance, HWND ownerWindow,
+PanelWindow::PanelWindow(Win32WindowOwner& owner, HINSTANCE instance, HWND ownerWindow,
                          const std::wstring& title, Size logicalSize)
     : owner_(owner), size_(logicalSize) {
     WNDCLASSEXW wc{};

@@ -11,7 +11,7 @@
 namespace pio {
 
 class GdiCanvas;
-class WindowOwner;
+class Win32WindowOwner;
 
 // The panel's window: borderless, owned by the application window (so it has no taskbar
 // button of its own and hides with it when that is minimised), fixed in size. It turns the
@@ -22,7 +22,7 @@ class WindowOwner;
 // suits its monitor's DPI.
 class PanelWindow final {
 public:
-    PanelWindow(WindowOwner& owner, HINSTANCE instance, HWND ownerWindow,
+    PanelWindow(Win32WindowOwner& owner, HINSTANCE instance, HWND ownerWindow,
                 const std::wstring& title, Size logicalSize);
     ~PanelWindow();
     PanelWindow(const PanelWindow&) = delete;
@@ -48,7 +48,7 @@ private:
     void ApplyScale(int scale);
     Point ToLogical(LPARAM lp) const;
 
-    WindowOwner& owner_;
+    Win32WindowOwner& owner_;
     HWND hwnd_ = nullptr;
     Size size_;
     int scale_ = 1;

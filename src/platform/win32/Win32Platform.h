@@ -29,7 +29,7 @@ class PanelWindow;
 //
 // Modal loops that Windows runs itself (a message box, the taskbar menu) do not know our
 // timers; while one runs, a window timer on the hidden message window drives them instead.
-class Win32Platform final : public Platform, public WindowOwner {
+class Win32Platform final : public Platform, public Win32WindowOwner {
 public:
     explicit Win32Platform(HINSTANCE instance);
     ~Win32Platform() override;
@@ -60,7 +60,7 @@ public:
     Rect screenRect() const override;
     Point panelOrigin() const override;
 
-    // WindowOwner: for the windows.
+    // Win32WindowOwner: for the windows.
     WindowSink* Sink() const override { return sink(); }
     void Dispatch(const Handler& fn) override { dispatch(fn); }
     void Deliver(const std::function<void(WindowSink&)>& fn) override;

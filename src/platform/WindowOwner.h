@@ -5,9 +5,10 @@
 
 namespace pio {
 
-// What the panel's window (PanelWidget) asks of whoever owns it, the platform: it hands its
-// events on through it and asks it to close. So the window depends on this interface only,
-// and the platform, which creates the window, sits above it.
+// What a window of a platform's own (Qt's PanelWidget, Win32's PanelWindow and AppWindow)
+// asks of whoever owns it, the platform: it hands its events on through it and asks it to
+// close. So a window depends on this interface only, and the platform, which creates the
+// windows, sits above them.
 class WindowOwner {
 public:
     virtual ~WindowOwner() = default;
@@ -16,7 +17,8 @@ public:
     virtual WindowSink* Sink() const = 0;
     // Runs `fn` as a handler: an error it throws goes to the error report.
     virtual void Dispatch(const Platform::Handler& fn) = 0;
-    // The window was asked to close: the program is asked to end, as a handler of its own.
+    // The window was asked to close (Alt+F4, Close): the program is asked to end, as a
+    // handler of its own.
     virtual void RequestClose() = 0;
 };
 
