@@ -26,6 +26,7 @@
 #include "output/PortNode.h"
 #include "output/PpdevDevice.h"
 #include "panel/PanelPlacement.h"
+#include "platform/qt/DisplayPlatform.h"
 #include "platform/qt/PanelWidget.h"
 #include "platform/qt/QtCanvas.h"
 #include "platform/qt/QtPlatform.h"
@@ -178,6 +179,7 @@ int main(int argc, char** argv) {
     // Qt sees the program name only: the command line has been read, and Qt's own options
     // (-platform, -display, ...) are not part of it. Its environment variables still work.
     int qtArgc = argc > 0 ? 1 : 0;
+    ChooseDisplayPlatform();  // Xwayland where there is one: the panel keeps its place
     QApplication app(qtArgc, argv);
     if (refused)
         StartupFailed(StartupResources::Kind(g_shortage), StartupResources::Message(g_shortage));
