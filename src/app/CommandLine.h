@@ -47,6 +47,10 @@ public:
     static std::string VersionText(const std::string& version);
     // "pio-out: <what> – „pio-out --help“ zeigt die Optionen.\n"
     static std::string ErrorLine(const std::string& what);
+    // A word from outside (an argument, an environment variable) as an error line shows it, in
+    // „“: whatever could break the line or act on a terminal (controls, line separators) and
+    // bytes that are no valid UTF-8 become "?", so the message stays one plain line.
+    static std::string Quoted(const std::string& word);
 
 private:
     CommandLine(Action action, PortChoice port, std::string text)
