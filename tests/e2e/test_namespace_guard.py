@@ -18,7 +18,8 @@ def dev_mounts_after_script_in_own_namespace() -> None:
     probe = r"""
 before=$(awk '$5 == "/dev"' /proc/self/mountinfo | wc -l)
 rc=0
-sh -c "$1" pio-e2e "$(readlink /proc/self/ns/mnt)" "$(stat -L -c %d:%i /)" "" true 2>/tmp/.pio-guard.err || rc=$?
+sh -c "$1" pio-e2e "$(readlink /proc/self/ns/mnt)" "$(stat -L -c %d:%i /)" "" true \
+    2>/tmp/.pio-guard.err || rc=$?
 after=$(awk '$5 == "/dev"' /proc/self/mountinfo | wc -l)
 echo "$rc $before $after $(cat /tmp/.pio-guard.err)"
 rm -f /tmp/.pio-guard.err
@@ -52,8 +53,8 @@ def commands_in_other_namespace() -> None:
         wrong = subprocess.run(argv, capture_output=True, text=True, timeout=20)
         print("other root:", wrong.returncode, wrong.stderr.strip())
         h.check(wrong.returncode == REFUSED, f"ran under another root (exit {wrong.returncode})")
-        made = subprocess.run(h.in_namespace_argv(target.pid, ["test", "-e", "/tmp/.pio-guard-made"]),
-                              timeout=20)
+        made = subprocess.run(
+            h.in_namespace_argv(target.pid, ["test", "-e", "/tmp/.pio-guard-made"]), timeout=20)
         h.check(made.returncode == 1, "the refused command made its file all the same")
     finally:
         h.kill_group(target)
