@@ -24,10 +24,11 @@ field Maintainer | grep -q '^PIO Out maintainers <[^@>]*@pioout\.org>$' ||
     fail "Maintainer is not the project's own address: '$(field Maintainer)'"
 field Description | grep -q 'parallel port' || fail "Description does not say what it is for"
 
-# Depends: what dpkg-shlibdeps found plus the fonts.
+# Depends: what dpkg-shlibdeps found plus the fonts. Debian 13 renamed some libraries for
+# its 64-bit time_t (libqt6core6 is libqt6core6t64 there): either name will do.
 depends=$(field Depends)
 for pkg in fonts-liberation libqt6widgets6 libqt6gui6 libqt6core6 libstdc++6 libc6; do
-    echo "$depends" | tr ',' '\n' | sed 's/^ *//; s/ .*//' | grep -qx "$pkg" ||
+    echo "$depends" | tr ',' '\n' | sed 's/^ *//; s/ .*//; s/t64$//' | grep -qx "$pkg" ||
         fail "Depends lacks $pkg: $depends"
 done
 

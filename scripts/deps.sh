@@ -42,5 +42,22 @@ PACKAGE_PACKAGES="dpkg-dev file lintian"
 # The kernel rig (tests/kernel): Debian's kernel in QEMU with an emulated parallel port, an
 # initramfs of busybox and the kernel's modules (packed with cpio, indexed with depmod).
 KERNEL_TEST_PACKAGES="qemu-system-x86 busybox-static cpio kmod"
-# Trying the package in a fresh Debian 12 root (packaging/test-deb-in-root.sh).
+# Trying the package in a fresh Debian 12 root (packaging/test-deb-in-root.sh), and the whole
+# clone's tests in a fresh Debian 12 or 13 root (scripts/test-in-fresh-root.sh).
 DEB_ROOT_TEST_PACKAGES="debootstrap"
+# The Wayland tests (tests/e2e/test_wayland_*.py): weston in headless mode with Xwayland and
+# its screenshooter; sway in headless mode for the panel on Wayland alone, grim for its
+# screenshots and wtype for its virtual keyboard; Qt's Wayland platform plugin.
+WAYLAND_TEST_PACKAGES="weston xwayland sway grim wtype qt6-wayland"
+
+# The lists above name packages that Debian 12 (bookworm) and 13 (trixie) both have under
+# those names; a package only one release has goes in that release's list, added here.
+# wlrctl (sway's virtual pointer, for clicks on Wayland alone) is only in Debian 13; on
+# Debian 12 the tests that need it skip.
+DEBIAN13_PACKAGES="wlrctl"
+debian_release() {
+    (. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+}
+case "$(debian_release)" in
+trixie) WAYLAND_TEST_PACKAGES="$WAYLAND_TEST_PACKAGES $DEBIAN13_PACKAGES" ;;
+esac

@@ -23,6 +23,7 @@
 #include "app/Version.h"
 #include "output/PortNode.h"
 #include "output/PpdevDevice.h"
+#include "platform/qt/DisplayPlatform.h"
 #include "platform/qt/DrawingThread.h"
 #include "platform/qt/PanelWidget.h"
 #include "platform/qt/QtPlatform.h"
@@ -158,6 +159,7 @@ static int Main(int argc, char** argv) {
     // Qt sees the program name only: the command line has been read, and Qt's own options
     // (-platform, -display, ...) are not part of it. Its environment variables still work.
     int qtArgc = argc > 0 ? 1 : 0;
+    ChooseDisplayPlatform();  // Xwayland where there is one: the panel keeps its place
     StartupDeadline::Arm(kDisplayWaitSeconds,
                          StartupFailureText("EOSError", g_programPath, 0, kNoDisplay));
     QApplication app(qtArgc, argv);

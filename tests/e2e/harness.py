@@ -101,8 +101,10 @@ The program
         .grab() -> Image of the main window only (window coordinates)
         .wait_exit(timeout) -> exit code or None while still running
         .stderr_text()           what the program wrote on stderr so far
-        .in_namespace(argv)      runs argv inside the program's mount namespace (nsenter)
-                                 -> CompletedProcess; needs root
+        .in_namespace(argv)      runs argv inside the program's mount namespace and root
+                                 (nsenter --root) -> CompletedProcess; needs root. Like the
+                                 namespace's set-up it first checks that it is not in the
+                                 test's own namespace and fails otherwise
         .remove_port()           takes /dev/parport0 away inside that namespace (lazy unmount
                                  of the FIFO, then the node itself): from then on every open
                                  of the port fails with ENOENT; the FIFO itself stays
@@ -612,9 +614,38 @@ def window_property(env: dict, wid: int, prop: str) -> str:
 # ---------------------------------------------------------------------------------------------
 # The program
 
+# Everything that mounts or creates something in the program's namespace runs behind this
+# guard, given the test's own mount namespace and root (namespace_identity()): it must be in
+# another mount namespace under the same root, or it changes nothing and ends with 97. Run in
+# a chroot, `nsenter -m` without --root lands at the namespace's real root, the host's, whose
+# /dev is the host's own; an unshare that made no namespace would leave the test's own.
+_NAMESPACE_GUARD = r"""
+if [ "$(readlink /proc/self/ns/mnt)" = "$1" ]; then
+    echo "pio-e2e: not in a mount namespace of its own ($1): nothing mounted or made" >&2
+    exit 97
+fi
+if [ "$(stat -L -c %d:%i /)" != "$2" ]; then
+    echo "pio-e2e: / is not the test's root ($2): nothing mounted or made" >&2
+    exit 97
+fi
+shift 2
+"""
+
+
+def namespace_identity() -> List[str]:
+    """The test's own mount namespace and root directory (device:inode), for the guard."""
+    st = os.stat("/")
+    return [os.readlink("/proc/self/ns/mnt"), f"{st.st_dev}:{st.st_ino}"]
+
+
+def in_namespace_argv(pid: int, argv: Sequence[str]) -> List[str]:
+    """argv run behind the guard in the mount namespace and under the root of process pid."""
+    return ["nsenter", "-t", str(pid), "-m", "--root", "--", "sh", "-c",
+            _NAMESPACE_GUARD + 'exec "$@"', "pio-e2e", *namespace_identity(), *argv]
+
+
 # Builds a private /dev and execs the program; "$1" is the FIFO path ("" for none), then argv.
-_NAMESPACE_SCRIPT = r"""
-set -e
+_NAMESPACE_SCRIPT = "set -e\n" + _NAMESPACE_GUARD + r"""
 mount -t tmpfs -o mode=755,nosuid tmpfs /dev
 mknod -m 666 /dev/null c 1 3
 mknod -m 666 /dev/zero c 1 5
@@ -671,7 +702,8 @@ class Panel:
         if self.namespace:
             require_tools("unshare", "mount", "mknod")
             argv = ["unshare", "-m", "--propagation", "private", "sh", "-c", _NAMESPACE_SCRIPT,
-                    "pio-e2e", self.port or "", self.binary, *self.args]
+                    "pio-e2e", *namespace_identity(), self.port or "", self.binary,
+                    *self.args]
         else:
             argv = [self.binary, *self.args]
         with open(self._stderr_path, "wb") as err:
@@ -803,8 +835,13 @@ class Panel:
         """Runs argv in the program's mount namespace (its private /dev)."""
         check(self.namespace, "the program runs without a private namespace")
         require_tools("nsenter")
-        return run_tool(["nsenter", "-t", str(self.pid), "-m", "--", *argv], self.env,
-                        timeout=timeout, check_rc=check_rc)
+        result = run_tool(in_namespace_argv(self.pid, argv), self.env, timeout=timeout,
+                          check_rc=False)
+        check(result.returncode != 97, result.stderr.strip())
+        if check_rc and result.returncode != 0:
+            raise RuntimeError(f"{' '.join(argv)} failed ({result.returncode}): "
+                               f"{result.stderr.strip()}")
+        return result
 
     def remove_port(self) -> None:
         """/dev/parport0 disappears for the program: opens fail with ENOENT from now on.
@@ -837,8 +874,8 @@ class SecondPanel(Panel):
         self._stderr_path = os.path.join(self.workdir, "pio-out.stderr")
         with open(self._stderr_path, "wb") as err:
             self.started_at = time.monotonic()
-            self.proc = spawn(["nsenter", "-t", str(self.first.pid), "-m", "--", self.binary,
-                               *self.args], env=self.env, cwd=self.workdir,
+            self.proc = spawn(in_namespace_argv(self.first.pid, [self.binary, *self.args]),
+                              env=self.env, cwd=self.workdir,
                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err)
         return self
 

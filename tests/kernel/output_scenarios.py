@@ -26,7 +26,12 @@ def references(ctx: Context) -> None:
     def face(label, user="", lock=False):
         fd = -1
         if lock:
-            fd = os.open(g.NODE, os.O_RDONLY)
+            # Another panel's hold on this port: its lock file, where the program looks for
+            # it (the first folder of these that exists), keyed by the FIFO's identity.
+            st = os.stat(g.NODE)
+            folder = next(d for d in ("/run/lock", "/var/lock", "/tmp") if os.path.isdir(d))
+            key = f"fifo-{os.major(st.st_dev)}.{os.minor(st.st_dev)}-{st.st_ino}"
+            fd = os.open(f"{folder}/pio-out-port-{key}.lock", os.O_RDONLY | os.O_CREAT, 0o644)
             fcntl.flock(fd, fcntl.LOCK_EX)
         try:
             panel = ctx.panel(user)
@@ -39,16 +44,19 @@ def references(ctx: Context) -> None:
             if fd >= 0:
                 os.close(fd)
 
-    os.symlink("/nonexistent/parport0", g.NODE)
-    ctx.refs["notfound"] = face("notfound")
-    os.unlink(g.NODE)
-    with open(g.NODE, "w"):
-        pass
-    os.chmod(g.NODE, 0o600)
-    ctx.refs["denied"] = face("denied", user="outsider")
-    os.chmod(g.NODE, 0o666)
-    ctx.refs["panel"] = face("panel", lock=True)
-    os.unlink(g.NODE)
+    # The stand-ins are a FIFO, which the program takes for a port, as it takes nothing
+    # else but a ppdev node; whatever happens, none is left for the driver's node to meet.
+    try:
+        os.symlink("/nonexistent/parport0", g.NODE)
+        ctx.refs["notfound"] = face("notfound")
+        os.unlink(g.NODE)
+        os.mkfifo(g.NODE, 0o600)
+        ctx.refs["denied"] = face("denied", user="outsider")
+        os.chmod(g.NODE, 0o666)
+        ctx.refs["panel"] = face("panel", lock=True)
+    finally:
+        if os.path.lexists(g.NODE):
+            os.unlink(g.NODE)
     faces = list(ctx.refs.values())
     h.check(len({f for f in faces}) == len(faces),
             "two different messages look the same: " + ", ".join(ctx.refs))

@@ -16,6 +16,7 @@ PIO_REQUIRE_KERNEL_RIG is set (scripts/run-tests sets it: there a missing QEMU f
 from __future__ import annotations
 
 import argparse
+import contextlib
 import glob
 import gzip
 import json
@@ -28,6 +29,9 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from kernel_tree import (RigError, copy_unpacked, modules_root, suite,  # noqa: E402
+                         unpacked_name, SUITE_KERNELS)
 QEMU = "qemu-system-x86_64"
 SKIP = 77
 # Modules the initramfs loads for the shares and the overlay, and the port drivers the guest
@@ -38,10 +42,6 @@ PORT_MODULES = ["kernel/drivers/parport/parport_pc.ko", "kernel/drivers/char/ppd
                 "kernel/drivers/char/lp.ko"]
 
 
-class RigError(Exception):
-    pass
-
-
 def run(argv, **kw) -> subprocess.CompletedProcess:
     r = subprocess.run(argv, capture_output=True, text=True, **kw)
     if r.returncode != 0:
@@ -50,7 +50,7 @@ def run(argv, **kw) -> subprocess.CompletedProcess:
 
 
 def kernel_package() -> str:
-    """The Debian 12 kernel package apt offers: what linux-image-amd64 depends on. Without
+    """The running suite's kernel package apt offers: what linux-image-amd64 depends on. Without
     package lists (a machine that had everything installed already) they are fetched once."""
     for attempt in range(2):
         r = subprocess.run(["apt-cache", "depends", "linux-image-amd64"], capture_output=True,
@@ -80,29 +80,43 @@ def prepare_kernel(cache: str) -> tuple:
             if len(debs) != 1:
                 raise RigError(f"apt-get download {pkg} gave {debs}")
             run(["dpkg", "-x", debs[0], root], timeout=300)
-        versions = os.listdir(os.path.join(root, "lib", "modules"))
-        run(["depmod", "-b", root, versions[0]], timeout=120)
+        modules = modules_root(root)
+        # depmod -b looks in <root>/lib/modules; dpkg -x makes no merged-/usr link.
+        if not os.path.exists(os.path.join(root, "lib")):
+            os.symlink(os.path.join("usr", "lib"), os.path.join(root, "lib"))
+        run(["depmod", "-b", root, os.listdir(modules)[0]], timeout=120)
         open(done, "w").close()
-    version = os.listdir(os.path.join(root, "lib", "modules"))[0]
-    if not version.startswith("6.1."):
-        raise RigError(f"{pkg} is Linux {version}, not Debian 12's 6.1")
+    modules = modules_root(root)
+    version = os.listdir(modules)[0]
+    series = SUITE_KERNELS.get(suite())
+    if series and not version.startswith(series):
+        raise RigError(f"{pkg} is Linux {version}, not {suite()}'s {series}*")
     return (os.path.join(root, "boot", f"vmlinuz-{version}"),
-            os.path.join(root, "lib", "modules", version), version)
+            os.path.join(modules, version), version)
 
 
 def load_order(modules: str, wanted: list) -> list:
-    """The modules in `wanted` and all they depend on, each after its dependencies."""
+    """The modules in `wanted` and all they depend on, each after its dependencies, as
+    modules.dep names them (Debian 13's are xz-compressed: .ko.xz). One built into the kernel
+    (Debian 13's virtio_pci) is left out."""
     deps = {}
     with open(os.path.join(modules, "modules.dep")) as f:
         for line in f:
             name, _, rest = line.partition(":")
             deps[name] = rest.split()
+    builtin = set()
+    with contextlib.suppress(OSError), open(os.path.join(modules, "modules.builtin")) as f:
+        builtin = {line.strip() for line in f}
     order = []
 
     def visit(name):
         if name in order:
             return
         if name not in deps:
+            if name + ".xz" in deps:
+                return visit(name + ".xz")
+            if name in builtin:
+                return
             raise RigError(f"{name} is not a module of this kernel")
         for dep in deps[name]:
             visit(dep)
@@ -126,12 +140,18 @@ def build_initramfs(modules: str, version: str, path: str) -> None:
         shutil.copy(os.path.join(HERE, "init.sh"), os.path.join(tmp, "init"))
         os.chmod(os.path.join(tmp, "init"), 0o755)
         target = os.path.join(tmp, "lib", "modules", version)
-        boot_order = load_order(modules, BOOT_MODULES)
-        for rel in boot_order + load_order(modules, PORT_MODULES):
+        boot_order = [unpacked_name(m) for m in load_order(modules, BOOT_MODULES)]
+        for rel in load_order(modules, BOOT_MODULES) + load_order(modules, PORT_MODULES):
             os.makedirs(os.path.dirname(os.path.join(target, rel)), exist_ok=True)
-            shutil.copy(os.path.join(modules, rel), os.path.join(target, rel))
+            copy_unpacked(os.path.join(modules, rel), os.path.join(target, unpacked_name(rel)))
         for meta in glob.glob(os.path.join(modules, "modules.*")):
             shutil.copy(meta, target)
+        # The modules are unpacked (busybox's insmod takes plain .ko files), so the index is
+        # made anew for what is there; under usr/lib too, for a depmod of a merged /usr.
+        os.makedirs(os.path.join(tmp, "usr", "lib"))
+        os.symlink(os.path.join("..", "..", "lib", "modules"),
+                   os.path.join(tmp, "usr", "lib", "modules"))
+        run(["depmod", "-b", tmp, version], timeout=120)
         with open(os.path.join(tmp, "modules.load"), "w") as f:
             f.write("\n".join(boot_order) + "\n")
         files = run(["find", "."], cwd=tmp).stdout
