@@ -6,11 +6,9 @@
 
 #include "platform/Picture.h"
 
-namespace pio {
-
 // The pictures drawn by the generator in this folder at build time and built into the
 // program. Each call returns a fresh copy.
-namespace artwork {
+namespace pio::artwork {
 
 enum class Led { GreenOff, GreenOn, YellowOff, YellowOn, RedOff, RedOn };
 
@@ -26,6 +24,4 @@ struct Icon {
 };
 Icon icon();
 
-}  // namespace artwork
-
-}  // namespace pio
+}  // namespace pio::artwork

@@ -14,9 +14,7 @@
 #include "art/Artwork.h"
 #include "platform/qt/QtCanvas.h"
 
-namespace pio {
-
-namespace QtStartup {
+namespace pio::QtStartup {
 
 namespace {
 
@@ -89,6 +87,4 @@ void ShowFailureBox(const std::string& caption, const std::string& text) {
     box.exec();
 }
 
-}  // namespace QtStartup
-
-}  // namespace pio
+}  // namespace pio::QtStartup

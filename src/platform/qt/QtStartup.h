@@ -5,12 +5,10 @@
 
 class QWidget;
 
-namespace pio {
-
 // What the Linux program's start-up asks of Qt beyond the platform itself: the settings Qt
 // reads before it starts, its fatal message while the program starts, the program's name,
 // fonts and icon for the desktop, and the box of a failed start.
-namespace QtStartup {
+namespace pio::QtStartup {
 
 // Before the QApplication: no shared-memory images (see docs/architecture.md, "No MIT-SHM")
 // unless the environment says otherwise, and whole scaling factors.
@@ -38,6 +36,4 @@ bool ColourDepthAtLeast(int bits);
 // user has closed it.
 void ShowFailureBox(const std::string& caption, const std::string& text);
 
-}  // namespace QtStartup
-
-}  // namespace pio
+}  // namespace pio::QtStartup
