@@ -203,7 +203,7 @@ def main() -> int:
     p.add_argument("--sampler", required=True)
     p.add_argument("--probe", required=True)
     p.add_argument("--work", required=True)
-    p.add_argument("--timeout", type=float, default=300.0, help="the whole run in the guest")
+    p.add_argument("--timeout", type=float, default=900.0, help="the whole run in the guest")
     # One processor: with two, a run on a busy host once stalled both of them (an RCU stall
     # and a soft lock-up in khugepaged under TCG) until the time-out.
     p.add_argument("--cpus", type=int, default=1, help="processors of the machine")
