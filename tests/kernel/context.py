@@ -31,6 +31,7 @@ class Context:
 
     @contextlib.contextmanager
     def start(self, sampler: str):
+        g.no_port_interrupt()
         g.add_users()
         log_path = "/tmp/lines.log"
         proc = h.spawn([sampler, log_path], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)

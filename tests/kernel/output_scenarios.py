@@ -62,8 +62,10 @@ def drivers(ctx: Context) -> None:
     ctx.drivers_ready = True
     found = [line for line in g.dmesg().splitlines() if "parport0" in line]
     ctx.log("\n".join(found))
-    h.check(any("PC-style at 0x378" in line for line in found),
-            "parport_pc did not report parport0 at 0x378")
+    port = [line for line in found if "PC-style at 0x378" in line]
+    h.check(port, "parport_pc did not report parport0 at 0x378")
+    h.check(not any(" irq " in line for line in port),
+            "parport_pc took the port's interrupt (see guest_lib.no_port_interrupt)")
     # Where the program looks who has the port claimed.
     active = "/proc/sys/dev/parport/parport0/devices/active"
     h.check(os.path.exists(active), f"no {active}")
