@@ -11,13 +11,20 @@ _pio_routine='^\[ *[0-9]+%\] |^Scanning dependencies|^Consolidate compiler gener
 _pio_routine="$_pio_routine"'|^-- '
 _pio_routine="$_pio_routine"'|^Internal ctest changing into directory|^ +Start +[0-9]+: |Passed +[0-9.]+ sec$'
 
-# build_preset <preset>: configures and builds it. The whole log is <build dir>/build.log.
+# Each function keeps its variables local (dash and bash both have `local`): rerun_as_root
+# runs inside test_preset, whose failed test run a shared `status` would overwrite.
+
+# build_preset <preset>: configures and builds it. The whole log is <build dir>/build.log;
+# build.status holds the exit code, for test_report to tell a build that failed.
 build_preset() {
+    local dir status=0
     dir=$(preset_dir "$1")
     mkdir -p "$dir"
-    status=0
+    # Results of an earlier run would be taken for this one's, should its tests not run.
+    rm -f "$dir"/junit*.xml "$dir/build.status" "$dir/test.status"
     { cmake --preset "$1" --log-level=WARNING && cmake --build --preset "$1" -j"$(nproc)"; } \
         >"$dir/build.log" 2>&1 || status=$?
+    echo "$status" >"$dir/build.status"
     grep -Ev "$_pio_routine" "$dir/build.log" | grep -Ev '^(Preset CMake variables:|  [A-Z_]+[:=].*)?$' || true
     [ "$status" -eq 0 ] || echo "run-tests: building $dir failed (exit $status); see $dir/build.log" >&2
     return "$status"
@@ -25,32 +32,35 @@ build_preset() {
 
 # test_preset <preset> [ctest arguments...]: runs its tests. A user other than root whose
 # sudo needs no password runs the tests that skipped themselves for want of root again
-# through sudo. The outcome of every test is in <build dir>/junit*.xml for test_report.
+# through sudo. The outcome of every test is in <build dir>/junit*.xml for test_report, the
+# exit code in test.status: a failure of the first run stays it, however the rerun goes.
 test_preset() {
-    preset=$1
+    local preset=$1 dir status=0 root_status=0
     shift
     dir=$(preset_dir "$preset")
     rm -f "$dir"/junit*.xml
-    status=0
     ctest --preset "$preset" -j"$(nproc)" --output-on-failure --output-junit junit.xml "$@" \
         >"$dir/test.log" 2>&1 || status=$?
     grep -Ev "$_pio_routine" "$dir/test.log" || true
     if [ "$(id -u)" -ne 0 ]; then
-        rerun_as_root "$dir" || status=$?
+        rerun_as_root "$dir" || root_status=$?
     fi
+    [ "$status" -ne 0 ] || status=$root_status
+    echo "$status" >"$dir/test.status"
     return "$status"
 }
 
 # Runs again, through sudo, the tests of <dir>/junit.xml that skipped themselves because they
 # need root, when sudo works without a password. Files the run leaves are given back.
 rerun_as_root() {
+    local names status=0
+    [ -f "$1/junit.xml" ] || return 0   # CTest wrote nothing: test_report says so
     names=$(python3 scripts/test-report.py --needs-root "$1/junit.xml")
     [ -n "$names" ] || return 0
     if ! sudo -n true 2>/dev/null; then
         return 0   # test_report names them, and why they did not run
     fi
     echo "run-tests: running through sudo what needs root: $(echo "$names" | tr '|' ' ' | tr -d '\\')"
-    status=0
     sudo -n ctest --test-dir "$1" -R "^($names)\$" --output-on-failure \
         --output-junit junit-root.xml >"$1/test-root.log" 2>&1 || status=$?
     sudo -n chown -R "$(id -u):$(id -g)" "$1"
@@ -58,7 +68,8 @@ rerun_as_root() {
     return "$status"
 }
 
-# test_report <build dir>...: one line per build, and what did not run and why.
+# test_report <build dir>... [--build-only <build dir>...]: one line per build, then one line
+# with what failed, what did not build or run and why; non-zero when anything failed.
 test_report() {
     python3 scripts/test-report.py "$@"
 }

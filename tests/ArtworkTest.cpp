@@ -2,6 +2,7 @@
 // Measures the generated pictures: colours by row and radius, grain, shading and the icon.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>

@@ -2,6 +2,8 @@
 #include "output/ClaimDeadline.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -66,6 +68,26 @@ TEST(ClaimDeadline, OneAfterAnotherEachInterruptsOnlyItsOwnCall) {
     EXPECT_EQ(::read(pipe.reader(), &byte, 1), -1);
     EXPECT_EQ(errno, EINTR);
     EXPECT_TRUE(second.expired());
+}
+
+// No queued signal left for the timer (RLIMIT_SIGPENDING 0): the deadline says it is not
+// armed and why, so the claim is not started without it.
+TEST(ClaimDeadline, ThatCannotBeArmedSaysSo) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit none{0, 0};
+        if (::setrlimit(RLIMIT_SIGPENDING, &none) != 0) ::_exit(99);
+        ClaimDeadline deadline(20);
+        ::_exit(!deadline.active() && deadline.error() == EAGAIN ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: armed anyway, or another reason";
+    ClaimDeadline armed(20);
+    EXPECT_TRUE(armed.active());
+    EXPECT_EQ(armed.error(), 0);
 }
 
 }  // namespace

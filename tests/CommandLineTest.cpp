@@ -223,4 +223,15 @@ TEST(CommandLine, AnErrorIsOneLine) {
     EXPECT_EQ(text.find('\n'), text.size() - 1);
 }
 
+TEST(CommandLine, APortThatCanNeverBeOneIsAMistakeOfTheLine) {
+    const CommandLine line =
+        CommandLine::Parse({"--port", "/home/u/notes\ntxt"}, PortRules::Linux, "1.0")
+            .RefusePort("eine gewöhnliche Datei");
+    EXPECT_EQ(line.action(), CommandLine::Action::UsageError);
+    EXPECT_EQ(line.exitCode(), 2);
+    EXPECT_EQ(line.text(),
+              "pio-out: „/home/u/notes?txt“ ist kein Port, sondern eine gewöhnliche Datei – "
+              "„pio-out --help“ zeigt die Optionen.\n");
+}
+
 }  // namespace

@@ -44,31 +44,99 @@ std::wstring UniqueHoldName(const wchar_t* what) {
            std::to_wstring(GetCurrentProcessId());
 }
 
-TEST(WinLptDeviceTest, OneCycleWritesExactlyTheOneByte) {
+// A named pipe that stands in for the port, as a FIFO does under wine: the server's side.
+// Every open of the device is a client of one of its instances.
+class PipeStandIn {
+public:
+    explicit PipeStandIn(const char* what, DWORD buffer = 4096)
+        : name_(std::string("\\\\.\\pipe\\pio-out-test-") + what + "-" +
+                std::to_string(GetCurrentProcessId())) {
+        for (HANDLE& h : instances_) {
+            h = CreateNamedPipeA(name_.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT,
+                                 PIPE_UNLIMITED_INSTANCES, buffer, buffer, 0, nullptr);
+        }
+    }
+    ~PipeStandIn() {
+        for (HANDLE h : instances_)
+            if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+    bool ok() const {
+        for (HANDLE h : instances_)
+            if (h == INVALID_HANDLE_VALUE) return false;
+        return true;
+    }
+    const std::string& name() const { return name_; }
+    // Everything any instance has received.
+    std::string Received() const {
+        std::string all;
+        for (HANDLE h : instances_) {
+            DWORD waiting = 0;
+            while (PeekNamedPipe(h, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0) {
+                char buf[64];
+                DWORD n = 0;
+                if (!ReadFile(h, buf, sizeof buf, &n, nullptr) || n == 0) break;
+                all.append(buf, n);
+            }
+        }
+        return all;
+    }
+
+private:
+    std::string name_;
+    HANDLE instances_[4] = {};
+};
+
+TEST(WinLptDeviceTest, AFileNamedAsThePortIsRefusedUntouched) {
     TempFile port("pio-lpt-");
     port.Create();
+    {
+        HANDLE h = CreateFileA(port.path().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD n = 0;
+        WriteFile(h, "IMPORTANT", 9, &n, nullptr);
+        CloseHandle(h);
+    }
     WinLptDevice device(port.path());
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(device.open(), ERROR_INVALID_FUNCTION);  // "I/O-Fehler 1"
+        int written = 0;
+        EXPECT_NE(device.write(0x84, written), 0) << "a refused open leaves nothing to write";
+        EXPECT_EQ(device.close(), 0);
+    }
+    EXPECT_EQ(port.Contents(), "IMPORTANT");
+}
+
+TEST(WinLptDeviceTest, OneCycleWritesExactlyTheOneByteToAPipe) {
+    PipeStandIn port("one");
+    ASSERT_TRUE(port.ok());
+    WinLptDevice device(port.name());
     ASSERT_EQ(device.open(), 0);
     int written = 0;
     EXPECT_EQ(device.write(0x84, written), 0);
     EXPECT_EQ(written, 1);
     EXPECT_EQ(device.close(), 0);
-    EXPECT_EQ(port.Contents(), std::string("\x84", 1));
+    EXPECT_EQ(port.Received(), std::string("\x84", 1));
 }
 
-TEST(WinLptDeviceTest, EveryCycleStartsAfreshAtTheDevice) {
-    TempFile port("pio-lpt-");
-    port.Create();
-    WinLptDevice device(port.path());
-    for (const std::uint8_t byte : {0x04, 0x10}) {
-        ASSERT_EQ(device.open(), 0);
-        int written = 0;
-        ASSERT_EQ(device.write(byte, written), 0);
-        ASSERT_EQ(device.close(), 0);
-    }
-    // Opened anew for every byte, so a file stand-in only ever holds the last one.
-    EXPECT_EQ(port.Contents(), std::string("\x10", 1));
+struct FileTypeCase {
+    DWORD type;
+    WinLptDevice::Kind kind;
+};
+
+class WinLptFileType : public ::testing::TestWithParam<FileTypeCase> {};
+
+TEST_P(WinLptFileType, OnlyCharacterDevicesAndPipesAreWritten) {
+    EXPECT_EQ(WinLptDevice::KindOf(GetParam().type), GetParam().kind);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, WinLptFileType,
+    ::testing::Values(FileTypeCase{FILE_TYPE_CHAR, WinLptDevice::Kind::Port},
+                      FileTypeCase{FILE_TYPE_PIPE, WinLptDevice::Kind::Pipe},
+                      FileTypeCase{FILE_TYPE_DISK, WinLptDevice::Kind::NotAPort},
+                      FileTypeCase{FILE_TYPE_REMOTE, WinLptDevice::Kind::NotAPort},
+                      FileTypeCase{FILE_TYPE_UNKNOWN, WinLptDevice::Kind::NotAPort}));
 
 TEST(WinLptDeviceTest, AMissingPortGivesCodeTwo) {
     TempFile port("pio-lpt-missing-");
@@ -95,17 +163,15 @@ TEST(WinLptDeviceTest, WritingWithoutOpeningFailsAndClosingIsHarmless) {
 }
 
 TEST(WinLptDeviceTest, OpeningAgainClosesTheHandleLeftOpen) {
-    TempFile port("pio-lpt-");
-    port.Create();
-    WinLptDevice device(port.path());
+    PipeStandIn port("again");
+    ASSERT_TRUE(port.ok());
+    WinLptDevice device(port.name());
     ASSERT_EQ(device.open(), 0);
     ASSERT_EQ(device.open(), 0);
+    int written = 0;
+    EXPECT_EQ(device.write(0x10, written), 0);
     EXPECT_EQ(device.close(), 0);
-    // With a handle leaked, FILE_SHARE_READ would refuse this writer.
-    HANDLE h = CreateFileA(port.path().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    EXPECT_NE(h, INVALID_HANDLE_VALUE);
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    EXPECT_EQ(port.Received(), std::string("\x10", 1));
 }
 
 TEST(WinLptDeviceTest, APortHeldByAnotherPanelGivesCode33UntilItLetsGo) {

@@ -24,18 +24,59 @@ const LongOptionName* FindOption(const std::string& name) {
     return nullptr;
 }
 
-// A word of the command line as the error line shows it: control characters (a newline in
-// a quoted argument) become "?", so the message stays one line.
-std::string Quoted(const std::string& word) {
-    std::string shown = "„";
-    for (char c : word) {
-        const auto byte = static_cast<unsigned char>(c);
-        shown += byte < 0x20 || byte == 0x7F ? '?' : c;
+// The length of the UTF-8 sequence at `s` (of `left` bytes) and its code point, or 0 where
+// the bytes are no well-formed sequence (a stray continuation byte, a cut-off sequence, an
+// overlong form, a surrogate, beyond U+10FFFF).
+std::size_t Utf8Sequence(const unsigned char* s, std::size_t left, char32_t& cp) {
+    const unsigned char b = s[0];
+    std::size_t n;
+    char32_t least;
+    if (b < 0x80) {
+        cp = b;
+        return 1;
     }
-    return shown + "“";
+    if ((b & 0xE0) == 0xC0) {
+        n = 2, cp = b & 0x1F, least = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+        n = 3, cp = b & 0x0F, least = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+        n = 4, cp = b & 0x07, least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (left < n) return 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        if ((s[i] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (s[i] & 0x3F);
+    }
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n;
+}
+
+// Characters that would break the one line up or that a terminal takes as commands: the C0
+// and C1 controls, DEL, and the line and paragraph separators.
+bool Breaks(char32_t cp) {
+    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029;
 }
 
 }  // namespace
+
+std::string CommandLine::Quoted(const std::string& word) {
+    std::string shown = "„";
+    const auto* bytes = reinterpret_cast<const unsigned char*>(word.data());
+    for (std::size_t i = 0; i < word.size();) {
+        char32_t cp = 0;
+        const std::size_t n = Utf8Sequence(bytes + i, word.size() - i, cp);
+        if (n == 0 || Breaks(cp)) {
+            shown += '?';
+            i += n == 0 ? 1 : n;  // a broken sequence: its first byte, then on from the next
+            continue;
+        }
+        shown.append(word, i, n);
+        i += n;
+    }
+    return shown + "“";
+}
 
 CommandLine CommandLine::Parse(const std::vector<std::string>& args, PortRules rules,
                                const std::string& version) {
@@ -99,6 +140,11 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& args, PortRules r
     if (shown == Action::ShowVersion) return {shown, port, VersionText(version)};
     if (!mistake.empty()) return {Action::UsageError, port, ErrorLine(mistake)};
     return {Action::Run, port, ""};
+}
+
+CommandLine CommandLine::RefusePort(const std::string& what) const {
+    return {Action::UsageError, port_,
+            ErrorLine(Quoted(port_.device) + " ist kein Port, sondern " + what)};
 }
 
 std::string CommandLine::ErrorLine(const std::string& what) {

@@ -38,11 +38,19 @@ public:
     const std::string& text() const { return text_; }
     int exitCode() const { return action_ == Action::UsageError ? kUsageErrorExit : 0; }
 
+    // The same line turned into a mistake because its port can never be one: `what` says
+    // what the path is instead ("ein Verzeichnis"). The command line itself looks at no file.
+    CommandLine RefusePort(const std::string& what) const;
+
     // The texts by themselves.
     static std::string HelpText(PortRules rules);
     static std::string VersionText(const std::string& version);
     // "pio-out: <what> – „pio-out --help“ zeigt die Optionen.\n"
     static std::string ErrorLine(const std::string& what);
+    // A word from outside (an argument, an environment variable) as an error line shows it, in
+    // „“: whatever could break the line or act on a terminal (controls, line separators) and
+    // bytes that are no valid UTF-8 become "?", so the message stays one plain line.
+    static std::string Quoted(const std::string& word);
 
 private:
     CommandLine(Action action, PortChoice port, std::string text)

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -60,6 +61,21 @@ std::int64_t ThreadStack() {
 
 void* Nothing(void*) { return nullptr; }
 
+// Threads of StartThreads wait here until all that could be started are running.
+struct Gate {
+    pthread_mutex_t mutex = PTHREAD_MUTEX_INITIALIZER;
+    pthread_cond_t open = PTHREAD_COND_INITIALIZER;
+    bool released = false;
+};
+
+void* WaitAtGate(void* arg) {
+    auto* gate = static_cast<Gate*>(arg);
+    ::pthread_mutex_lock(&gate->mutex);
+    while (!gate->released) ::pthread_cond_wait(&gate->open, &gate->mutex);
+    ::pthread_mutex_unlock(&gate->mutex);
+    return nullptr;
+}
+
 }  // namespace
 
 StartupResources::Figures ResourceProbe::Measure() {
@@ -69,6 +85,7 @@ StartupResources::Figures ResourceProbe::Measure() {
     f.addressSpaceLimit = SoftLimit(RLIMIT_AS);
     f.addressSpaceInUse = AddressSpaceInUse();
     f.threadStack = ThreadStack();
+    f.stackLimit = SoftLimit(RLIMIT_STACK);
     return f;
 }
 
@@ -76,15 +93,19 @@ Shortage ResourceProbe::BeforeStart() {
     const StartupResources::Figures figures = Measure();
     if (const Shortage s = StartupResources::Check(figures); s != Shortage::None) return s;
     const auto need = StartupResources::AddressSpaceNeeded(figures.threadStack);
-    if (!CanMap(static_cast<std::size_t>(need)) || !CanStartThread()) return Shortage::Memory;
-    return Shortage::None;
+    if (!CanMap(static_cast<std::size_t>(need))) return Shortage::Memory;
+    const int started = StartThreads(StartupResources::kThreadsNeeded);
+    // Measured after the trial: whether the stacks it wanted would have fitted.
+    const bool room = CanMap(static_cast<std::size_t>(StartupResources::kThreadsNeeded) *
+                             static_cast<std::size_t>(figures.threadStack));
+    return StartupResources::FromThreadTrial(started, room);
 }
 
 bool ResourceProbe::BoxPossible() {
     const StartupResources::Figures figures = Measure();
     const auto need = StartupResources::AddressSpaceNeeded(figures.threadStack);
     return StartupResources::BoxPossible(figures) && CanMap(static_cast<std::size_t>(need)) &&
-           CanStartThread();
+           StartThreads(StartupResources::kThreadsNeeded) >= StartupResources::kThreadsNeeded;
 }
 
 Shortage ResourceProbe::AfterFailure() {
@@ -106,6 +127,22 @@ bool ResourceProbe::CanStartThread() {
     if (::pthread_create(&thread, nullptr, Nothing, nullptr) != 0) return false;
     ::pthread_join(thread, nullptr);
     return true;
+}
+
+int ResourceProbe::StartThreads(int count) {
+    Gate gate;
+    std::vector<pthread_t> threads;
+    for (int i = 0; i < count; ++i) {
+        pthread_t thread;
+        if (::pthread_create(&thread, nullptr, WaitAtGate, &gate) != 0) break;
+        threads.push_back(thread);
+    }
+    ::pthread_mutex_lock(&gate.mutex);
+    gate.released = true;
+    ::pthread_cond_broadcast(&gate.open);
+    ::pthread_mutex_unlock(&gate.mutex);
+    for (pthread_t thread : threads) ::pthread_join(thread, nullptr);
+    return static_cast<int>(threads.size());
 }
 
 bool ResourceProbe::CanOpenFile() {

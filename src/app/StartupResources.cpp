@@ -17,7 +17,13 @@ StartupResources::Shortage StartupResources::Check(const Figures& figures) {
             AddressSpaceNeeded(figures.threadStack)) {
         return Shortage::Memory;
     }
+    if (figures.stackLimit >= 0 && figures.stackLimit < kStackNeeded) return Shortage::Stack;
     return Shortage::None;
+}
+
+StartupResources::Shortage StartupResources::FromThreadTrial(int started, bool roomForStacks) {
+    if (started >= kThreadsNeeded) return Shortage::None;
+    return roomForStacks ? Shortage::Threads : Shortage::Memory;
 }
 
 bool StartupResources::BoxPossible(const Figures& figures) {
@@ -26,7 +32,8 @@ bool StartupResources::BoxPossible(const Figures& figures) {
     const bool memory = figures.addressSpaceLimit < 0 ||
                         figures.addressSpaceLimit - figures.addressSpaceInUse >=
                             AddressSpaceNeeded(figures.threadStack);
-    return descriptors && memory;
+    const bool stack = figures.stackLimit < 0 || figures.stackLimit >= kStackNeeded;
+    return descriptors && memory && stack;
 }
 
 StartupResources::Shortage StartupResources::FromProbes(bool outOfDescriptors, bool outOfMemory) {
@@ -39,6 +46,8 @@ const char* StartupResources::Kind(Shortage shortage) {
     switch (shortage) {
         case Shortage::FileHandles: return "EInOutError";
         case Shortage::Memory: return "EOutOfMemory";
+        case Shortage::Threads: return "EThread";
+        case Shortage::Stack: return "EStackOverflow";
         case Shortage::None: break;
     }
     return nullptr;
@@ -48,6 +57,8 @@ const char* StartupResources::Message(Shortage shortage) {
     switch (shortage) {
         case Shortage::FileHandles: return "Zu viele Dateien geöffnet";
         case Shortage::Memory: return "Zu wenig Arbeitsspeicher";
+        case Shortage::Threads: return "Zu viele Prozesse oder Threads";
+        case Shortage::Stack: return "Zu wenig Stapelspeicher";
         case Shortage::None: break;
     }
     return nullptr;

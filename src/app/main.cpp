@@ -5,10 +5,12 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QScreen>
 #include <malloc.h>
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -20,11 +22,15 @@
 #include "app/DescriptorReserve.h"
 #include "app/PanelSession.h"
 #include "app/ResourceProbe.h"
+#include "app/ScaleFactor.h"
+#include "app/StartupDeadline.h"
 #include "app/StartupFailure.h"
 #include "app/StartupResources.h"
 #include "output/Exception.h"
+#include "output/PortNode.h"
 #include "output/PpdevDevice.h"
 #include "panel/PanelPlacement.h"
+#include "platform/qt/DrawingThread.h"
 #include "platform/qt/PanelWidget.h"
 #include "platform/qt/QtCanvas.h"
 #include "platform/qt/QtPlatform.h"
@@ -48,6 +54,17 @@ DescriptorReserve* g_reserve = nullptr;
 // What start-up is short of, once the check before Qt's start has found it (see main).
 StartupResources::Shortage g_shortage = StartupResources::Shortage::None;
 
+constexpr const char* kNoDisplay = "Keine Verbindung zur Anzeige";
+// How long Qt's start may take to reach the display and set up the connection: it sends
+// dozens of requests, so a slow remote display takes a few seconds, never this long.
+constexpr unsigned kDisplayWaitSeconds = 10;
+// How long the drawing thread may take to start (see DrawingThread): it runs within a
+// millisecond when it could be started at all.
+constexpr int kDrawingThreadWaitMs = 10000;
+// Qt's raster drawing has no pixel format for screens of fewer colours (an 8-bit palette):
+// the panel stayed blank there, with a warning for every paint.
+constexpr int kLeastColourDepth = 15;
+
 std::string ProgramPath(const char* argv0) {
     char buf[4096];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
@@ -55,14 +72,18 @@ std::string ProgramPath(const char* argv0) {
     return argv0 ? argv0 : "pio-out";
 }
 
-// The one place a failed start-up is shown: a box where there is a display, and always the
-// same text on standard error. The program then ends with exit code 1.
-[[noreturn]] void StartupFailed(const std::string& kind, const std::string& message) {
+// The one place a failed start-up is shown: a box where there is a display and `box` allows
+// (not where it could not be drawn), and always the same text on standard error. The program
+// then ends with exit code 1.
+[[noreturn]] void StartupFailed(const std::string& kind, const std::string& message,
+                                bool box = true) {
     const std::string text = StartupFailureText(kind, g_programPath, 0, message);
-    std::fprintf(stderr, "%s\n", text.c_str());
+    // Not fprintf: on unbuffered stderr it formats into 8 KB on the stack, more than a start
+    // refused for want of stack may have.
+    std::fputs((text + "\n").c_str(), stderr);
     std::fflush(stderr);
     if (g_reserve) g_reserve->Release();  // the box may need the descriptors to be drawn
-    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+    if (box && qobject_cast<QApplication*>(QCoreApplication::instance())) {
         QMessageBox box(QMessageBox::Critical, kStartupFailureCaption,
                         QString::fromStdString(text), QMessageBox::Ok);
         box.setWindowModality(Qt::ApplicationModal);
@@ -86,7 +107,7 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
         const bool shortage = cause != StartupResources::Shortage::None;
         const std::string text = StartupFailureText(
             shortage ? StartupResources::Kind(cause) : "EOSError", g_programPath, 0,
-            shortage ? StartupResources::Message(cause) : "Keine Verbindung zur Anzeige");
+            shortage ? StartupResources::Message(cause) : kNoDisplay);
         std::fprintf(stderr, "%s\n", text.c_str());
         ::_exit(1);
     }
@@ -129,9 +150,14 @@ QIcon ProgramIcon() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const CommandLine line = CommandLine::Parse(
+    CommandLine line = CommandLine::Parse(
         std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), PortRules::Linux,
         PIO_PROGRAM_VERSION);
+    // A plain file, a folder or a disk named as the port is a slip of the hand; it would never
+    // be written anyway, but saying so now beats a box once port output is on.
+    if (line.action() == CommandLine::Action::Run) {
+        if (const char* what = NeverAPort(line.port().device)) line = line.RefusePort(what);
+    }
     if (line.action() != CommandLine::Action::Run) return PrintAndEnd(line);
 
     g_programPath = ProgramPath(argc > 0 ? argv[0] : nullptr);
@@ -166,15 +192,34 @@ int main(int argc, char** argv) {
     // neither draws nor closes. A new window (an error box, a hint) is exactly when that
     // happens. Plain image transfers need no descriptor and a 340x200 panel is cheap to send.
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+    // A scaling factor the panel cannot be shown at is left unused (see ScaleFactor).
+    for (const char* name : ScaleFactor::kVariables) {
+        const char* value = std::getenv(name);
+        if (value && !ScaleFactor::Usable(name, value)) {
+            std::fputs(ScaleFactor::IgnoredLine(name, value).c_str(), stderr);
+            ::unsetenv(name);
+        }
+    }
 
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
         Qt::HighDpiScaleFactorRoundingPolicy::Round);
     // Qt sees the program name only: the command line has been read, and Qt's own options
     // (-platform, -display, ...) are not part of it. Its environment variables still work.
     int qtArgc = argc > 0 ? 1 : 0;
+    StartupDeadline::Arm(kDisplayWaitSeconds,
+                         StartupFailureText("EOSError", g_programPath, 0, kNoDisplay));
     QApplication app(qtArgc, argv);
+    StartupDeadline::Disarm();
+    // No box: it would wait for the thread that could not be started.
+    if (!DrawingThread::Keep(kDrawingThreadWaitMs)) {
+        const auto threads = StartupResources::Shortage::Threads;
+        StartupFailed(StartupResources::Kind(threads), StartupResources::Message(threads), false);
+    }
     if (refused)
         StartupFailed(StartupResources::Kind(g_shortage), StartupResources::Message(g_shortage));
+    if (const QScreen* screen = QGuiApplication::primaryScreen();
+        screen && screen->depth() < kLeastColourDepth)
+        StartupFailed("EOSError", "Zu geringe Farbtiefe der Anzeige", false);  // no box either
     const std::string title = ApplicationTitle(g_programPath);
     QGuiApplication::setApplicationDisplayName(QString::fromStdString(title));
     QGuiApplication::setDesktopFileName("org.pioout.PioOut");

@@ -36,13 +36,19 @@ ClaimDeadline::ClaimDeadline(long milliseconds) {
     event.sigev_notify = SIGEV_THREAD_ID;
     event.sigev_signo = Signal();
     event._sigev_un._tid = static_cast<pid_t>(::syscall(SYS_gettid));
-    if (::timer_create(CLOCK_MONOTONIC, &event, &timer_) == 0) {
+    if (::timer_create(CLOCK_MONOTONIC, &event, &timer_) != 0) {
+        error_ = errno;
+    } else {
         itimerspec when{};
         when.it_value.tv_sec = milliseconds / 1000;
         when.it_value.tv_nsec = (milliseconds % 1000) * 1000000L;
         armed_ = ::timer_settime(timer_, 0, &when, nullptr) == 0;
-        if (!armed_) ::timer_delete(timer_);
+        if (!armed_) {
+            error_ = errno;
+            ::timer_delete(timer_);
+        }
     }
+    if (!armed_ && error_ == 0) error_ = EAGAIN;
     errno = saved;
 }
 

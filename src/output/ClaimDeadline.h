@@ -13,7 +13,9 @@
 // and waits holding the lock that all ppdev requests take: the holder cannot even release the
 // port while we wait, so without a limit both programs hang for good.
 //
-// Where no timer can be made, the deadline is inactive: the call blocks as it would without.
+// Where no timer can be made (out of memory, or no queued signal left under RLIMIT_SIGPENDING),
+// the deadline is inactive and error() says why: the caller must not start the call then, as
+// it would block without limit.
 class ClaimDeadline final {
 public:
     explicit ClaimDeadline(long milliseconds);
@@ -23,6 +25,8 @@ public:
     ClaimDeadline& operator=(const ClaimDeadline&) = delete;
 
     bool active() const { return armed_; }
+    // The errno of the failure to arm the timer; 0 when it is armed.
+    int error() const { return error_; }
     // True once the time is up (the call was, or will be, interrupted).
     bool expired() const;
 
@@ -32,4 +36,5 @@ public:
 private:
     timer_t timer_{};
     bool armed_ = false;
+    int error_ = 0;
 };

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "output/PanelLock.h"
 #include "output/PortDevice.h"
 #include "output/UniqueFd.h"
 
@@ -12,28 +13,28 @@
 // is what lets PortWriter close the device after every word. Needs no root, only read/write
 // access to the device node, and never touches I/O ports itself.
 //
-// A path whose driver does not know the ppdev requests (a printer-class device such as
-// /dev/usb/lp0, or the FIFO, pty or plain file of a test rig) gets the byte through write(2)
-// instead.
+// Only two kinds of path are ever written (PortNode.h): a ppdev node, through PPWDATA, and a
+// FIFO, the stand-in of the test rigs, through a write(2) that never blocks (a FIFO nobody
+// reads, or one that is full, fails the cycle as "not ready"). Anything else is refused with
+// kNotAPort before it is opened for writing; the kind is checked again on the open descriptor,
+// so a path swapped in between is refused too.
 //
-// Calls may block the caller: the claim waits up to 20 ms while another driver or program is
-// using the port (the lp printer driver during a print job) and then reports the port busy
-// (EBUSY, "access denied"), as it does for a port another program has registered for itself
-// alone and claimed; a node that cannot take the byte right away (a full FIFO with nobody reading) blocks
-// in write.
+// The claim waits up to 20 ms while another driver or program is using the port (the lp
+// printer driver during a print job) and then reports the port busy (EBUSY, "access
+// denied"), as it does for a port another program has registered for itself alone and
+// claimed. Where that time limit cannot be set up, the cycle fails instead of waiting without
+// one.
 //
-// hold() takes an advisory lock (flock) on the node through a descriptor of its own that stays
-// open while port output is on. The kernel drops it when the descriptor closes, which it does
-// when the program ends however it ends, so a crash never leaves the port locked. ppdev's own
-// claim is no help here: it lasts only for one cycle, and a second panel would take its turn
-// in between.
-//
-// The node is opened read/write, so a FIFO always has a reader (this descriptor) and writing
-// to it cannot raise SIGPIPE; EPIPE from other devices is reported as an I/O error like any
-// other errno.
+// hold() keeps the port for this panel while port output is on: a PanelLock on the device
+// (any node of it), and, on a ppdev node, an advisory lock (flock) on the node itself, which
+// is what other programs that lock the port look at; their lock makes the cycle report the
+// port busy. Both are dropped by the kernel when the program ends however it ends. ppdev's
+// own claim is no help here: it lasts only for one cycle, and a second panel would take its
+// turn in between.
 class PpdevDevice final : public PortDevice {
 public:
-    explicit PpdevDevice(std::string path = "/dev/parport0");
+    // `lockDirectory`: where the panels' lock files live; empty for the system's.
+    explicit PpdevDevice(std::string path = "/dev/parport0", std::string lockDirectory = "");
     ~PpdevDevice() override;
 
     PpdevDevice(const PpdevDevice&) = delete;
@@ -48,9 +49,15 @@ public:
     const std::string& path() const { return path_; }
 
 private:
+    enum class Mode { Closed, Claimed, Fifo };
+
+    int openPort();
+    int openFifo();
+    int lockNode(dev_t rdev);
+
     std::string path_;
+    PanelLock panelLock_;
+    UniqueFd nodeLock_;  // the flock on a ppdev node while port output is on
     UniqueFd fd_;
-    UniqueFd lock_;  // holds the flock while port output is on
-    // True while we hold the ppdev claim; false for a plain write(2) device.
-    bool claimed_ = false;
+    Mode mode_ = Mode::Closed;
 };

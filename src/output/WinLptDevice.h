@@ -12,6 +12,12 @@
 // Error codes are GetLastError() as Windows gives them (2: no such port, 5: access denied
 // or the port in use by a print job), which are exactly the codes the messages are made for.
 //
+// Only a character device (the port itself) and a pipe (a FIFO standing in for the port under
+// wine, as in the tests) are written. Whatever else a name may be made to open, a file above
+// all, is refused with ERROR_INVALID_FUNCTION before anything is written. A pipe is written
+// overlapped, with the same time limit as the port, so one that nobody reads fails the cycle
+// with ERROR_NOT_READY instead of stopping the panel.
+//
 // While port output is on, the port is held for this panel through a named mutex, so a
 // second panel on the same machine cannot drive the port in turns with this one. The system
 // drops the mutex when the process ends, however it ends.
@@ -34,10 +40,19 @@ public:
     // printer offline) before it fails, where the port driver supports write timeouts.
     static constexpr unsigned kWriteTimeoutMs = 100;
 
+    // What a handle of a given GetFileType may be used as.
+    enum class Kind { Port, Pipe, NotAPort };
+    static Kind KindOf(DWORD fileType);
+
 private:
+    int openPipe();
+    int writePipe(std::uint8_t byte, int& written);
+
     std::string device_;
     std::wstring holdName_;
     WinDeviceHandle file_;
     WinDeviceHandle mutex_;
+    WinDeviceHandle writeDone_;  // the event of an overlapped write to a pipe
+    bool pipe_ = false;
     bool held_ = false;
 };

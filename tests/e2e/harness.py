@@ -500,6 +500,32 @@ class PortReader(TimedBytes):
         except BaseException as e:  # noqa: BLE001 - reported through .error
             self.error = e
 
+    def stall(self) -> None:
+        """Stops reading, the FIFO kept open, and fills it to the brim: a reader that hangs."""
+        self._stop_thread()
+        with contextlib.suppress(BlockingIOError):
+            while os.write(self._keep, b"\0" * 4096):
+                pass
+        with contextlib.suppress(BlockingIOError):
+            while os.write(self._keep, b"\0"):
+                pass
+
+    def resume(self) -> None:
+        """Reads again after stall(), dropping what was filled in."""
+        with contextlib.suppress(BlockingIOError):
+            while os.read(self._fd, 65536):
+                pass
+        self._thread = threading.Thread(target=self._loop, name="port-reader", daemon=True)
+        self._thread.start()
+
+    def _stop_thread(self) -> None:
+        if self._thread is not None:
+            os.write(self._wake_w, b"x")
+            self._thread.join(timeout=5)
+            self._thread = None
+            with contextlib.suppress(BlockingIOError):
+                os.read(self._wake_r, 16)
+
     def stop(self) -> None:
         if self._thread is not None:
             os.write(self._wake_w, b"x")

@@ -7,7 +7,9 @@ a display nobody serves (a program that tried to connect would fail there with e
 With --wine-run the same checks run on the Windows program under wine, whose help names
 LPT1..LPT9 instead."""
 import contextlib
+import os
 import subprocess
+import tempfile
 import time
 
 import harness as h
@@ -100,6 +102,24 @@ def main(args):
                 rc, _, err = run(["--help"], stdout=full)
             h.check(rc == 1, f"--help to a full disk ended with {rc}, expected 1")
             h.check(err == "pio-out: Schreibfehler\n", f"--help to a full disk: {err!r}")
+            check_not_a_port(run)
+
+
+def check_not_a_port(run: Runner) -> None:
+    """A port path that can never be a port is a mistake of the line: the file is left as it
+    was, and no window opens (this display would fail any attempt with exit 1)."""
+    with tempfile.TemporaryDirectory(prefix="pio-e2e-") as tmp:
+        notes = os.path.join(tmp, "notes.txt")
+        with open(notes, "wb") as f:
+            f.write(b"IMPORTANT USER DATA")
+        for path, what in ((notes, "eine gewöhnliche Datei"), (tmp, "ein Verzeichnis")):
+            for argv in (["--port", path], [f"--port={path}"]):
+                rc, out, err = run(argv)
+                line = f"pio-out: „{path}“ ist kein Port, sondern {what}" + HELP_POINTER
+                h.check(rc == 2, f"{argv} ended with {rc}, expected 2: {err!r}")
+                h.check(out == "" and err == line + "\n", f"{argv} wrote {err!r}, expected {line!r}")
+        with open(notes, "rb") as f:
+            h.check(f.read() == b"IMPORTANT USER DATA", "the file named as the port was changed")
 
 
 if __name__ == "__main__":
