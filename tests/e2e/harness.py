@@ -9,6 +9,9 @@ API
 ---
 Test scaffolding
     SKIP = 77                      exit code CTest treats as "skipped" (SKIP_RETURN_CODE 77)
+    DEADLINE = 20.0                seconds a wait for something the program is sure to do (a
+                                   window, a box, a byte) gives up after: only a hang gets there,
+                                   the wait itself ends when the thing happens
     skip(reason)                   raise Skip: run_test prints the reason, exits with SKIP
     require_tools(*names)          skip unless every program is on PATH
     require_root()                 skip unless root (the private mount namespace needs it)
@@ -67,6 +70,9 @@ The program
                                    required, then Xvfb, a PortFifo and the program started with
                                    it at /dev/parport0 in its own mount namespace
     switch_port_on(panel, reader)  double-clicks pout and waits for the first bytes
+    switch_face(panel, name) -> bytes  the pixels of a switch's LED (window grab)
+    wait_switch(panel, name, face, label)  waits until the switch shows `face`: the panel has
+                                   taken the double click that changed it
     start_light(panel, reader) -> t  port output on, then the running light (switched at t)
     Panel(binary, xvfb, port=..., namespace=..., workdir=..., args=(), env=None)
         port: path of a FIFO to appear as /dev/parport0, or None for no /dev/parport0.
@@ -77,9 +83,9 @@ The program
         The process is exec'ed in place (unshare -> sh -> exec), so .pid is the program.
         Context manager; on exit kills the process group if still running.
         .wait_window(timeout=WINDOW_TIMEOUT) -> window id of the 340x200 main window, once
-                                 mapped (and, for up to 3 s more, once its first picture is on
-                                 the screen)
-        WINDOW_TIMEOUT           10 s; wine starts slower (WinePanel: 20 s)
+                                 mapped (and, for up to DEADLINE more, once its first picture
+                                 is on the screen)
+        WINDOW_TIMEOUT           DEADLINE; wine starts slower (WinePanel: twice that)
         CLOSE_LIMITS             (ends within, given up after) for Alt+F4 while the program
                                  is busy: (0.5, 2.0) s; wine's (1.0, 3.0)
         .stand_ins()             windows that only stand for the main one on a taskbar (wine's
@@ -123,6 +129,9 @@ Screen
         Under Xvfb without a window manager a freshly opened Qt dialog (the error box) can
         read as black in a root screenshot until something exposes it, while `xwd -id` of
         the dialog shows its contents: shoot dialogs with window=<id>.
+    box_face(env, window) -> ((width, height), bytes)   a box's size and the pixels of its
+                                   text area (right of the icon, above the button), once drawn:
+                                   shot until two shots agree and show text
     parse_xwd(bytes) -> Image          ZPixmap, 24/32 bpp, either byte order
     Image: .width, .height, .pixel(x, y) -> (r, g, b),
            .mean(x, y, w, h) -> (r, g, b) floats, .crop_equal(other, x, y, w, h) -> bool,
@@ -156,6 +165,9 @@ from dataclasses import dataclass
 from typing import Callable, List, Optional, Sequence, Tuple
 
 SKIP = 77
+# A wait for something the program is sure to do ends when it happens; it gives up only after
+# this long, which only a hang reaches. Fixed windows of 2 or 3 s failed on busy machines.
+DEADLINE = 20.0
 
 # ---------------------------------------------------------------------------------------------
 # Scaffolding
@@ -670,7 +682,7 @@ exec "$@"
 
 class Panel:
     WIDTH, HEIGHT = 340, 200
-    WINDOW_TIMEOUT = 10.0
+    WINDOW_TIMEOUT = DEADLINE
     CLOSE_LIMITS = (0.5, 2.0)
 
     def __init__(self, binary: str, xvfb: Xvfb, port: Optional[str] = None,
@@ -753,25 +765,31 @@ class Panel:
         self._wait_painted(info)
         return info.id
 
-    def _wait_painted(self, info: "WinInfo", timeout: float = 3.0) -> None:
+    def _wait_painted(self, info: "WinInfo", timeout: float = DEADLINE) -> None:
         """Waits (at most `timeout`, without failing) until the first picture has reached
         the screen: the program sends it as plain image requests, top to bottom, which can
         still be on their way when the window is already mapped. The panel's face is grained
-        everywhere, so its top and bottom rows show many colours once drawn."""
+        everywhere, so its top and bottom rows show many colours once drawn. A window partly
+        off the screen cannot be shot by itself: then the part on the screen is looked at in
+        a shot of the whole screen."""
+        root = window_info(self.env, info.root)
+        x0, y0 = max(info.x, 0), max(info.y, 0)
+        x1, y1 = min(info.x + info.width, root.width), min(info.y + info.height, root.height)
+        whole = (x0, y0, x1, y1) == (info.x, info.y, info.x + info.width, info.y + info.height)
+
         def painted():
             try:
-                img = screenshot(self.env, window=info.id)
+                if whole:
+                    img, left, top, right, bottom = (screenshot(self.env, window=info.id), 0,
+                                                     0, info.width, info.height)
+                else:
+                    img, left, top, right, bottom = screenshot(self.env), x0, y0, x1, y1
             except (RuntimeError, ValueError, subprocess.TimeoutExpired):
                 return False
-            rows = (0, 1, img.height - 2, img.height - 1)
-            return all(len({img.pixel(x, y) for x in range(0, img.width, 3)}) > 3 for y in rows)
+            rows = (top, top + 1, bottom - 2, bottom - 1)
+            return all(len({img.pixel(x, y) for x in range(left, right, 3)}) > 3 for y in rows)
 
-        root = window_info(self.env, info.root)
-        if info.x >= 0 and info.y >= 0 and info.x + info.width <= root.width \
-                and info.y + info.height <= root.height:
-            wait_until(painted, timeout, 0.05)
-        else:
-            time.sleep(0.3)  # partly off the screen, where a window cannot be shot
+        wait_until(painted, timeout, 0.05)
 
     def stand_ins(self) -> List[int]:
         """Windows of the program that only stand for the panel (on a taskbar): none here."""
@@ -972,6 +990,28 @@ def parse_xwd(data: bytes) -> Image:
     return Image(width, height, bytes(out))
 
 
+def box_face(env: dict, window: int, timeout: float = DEADLINE
+             ) -> Tuple[Tuple[int, int], bytes]:
+    """A box's size and the pixels of its text area (right of the icon, above the button):
+    the same text gives the same pixels, another text other ones. Shot until two shots agree
+    and the text is there: a box shot while still being drawn matches no other."""
+    last = None
+
+    def drawn():
+        nonlocal last
+        img = screenshot(env, window=window)
+        face = ((img.width, img.height),
+                img.region(60, 0, img.width - 60, img.height * 3 // 5))
+        text = sum(1 for i in range(0, len(face[1]), 3) if sum(face[1][i:i + 3]) < 300)
+        stable = face == last and text >= 100
+        last = face
+        return face if stable else None
+
+    face = wait_until(drawn, timeout, 0.05)
+    check(face is not None, f"box {window:#x}: not drawn, or never still, within {timeout:.0f} s")
+    return face
+
+
 def screenshot(env: dict, window: Optional[int] = None) -> Image:
     argv = ["xwd", "-silent"] + (["-id", str(window)] if window else ["-root"])
     result = subprocess.run(argv, env=env, capture_output=True, timeout=20,
@@ -1076,7 +1116,21 @@ def panel_with_port(binary: str, *tools: str):
 
 def switch_port_on(panel: "Panel", reader: "PortReader") -> None:
     panel.double_click(*LAYOUT.switch("pout"))
-    check(reader.wait_count(5, 2.0), "pout on: no bytes")
+    check(reader.wait_count(5, DEADLINE), "pout on: no bytes")
+
+
+def switch_face(panel: "Panel", name: str) -> bytes:
+    """The pixels of a switch's LED (its hint opens below it, never over it)."""
+    x, y = LAYOUT.switch(name)
+    return panel.grab().region(x - 5, y - 5, 11, 11)
+
+
+def wait_switch(panel: "Panel", name: str, face: bytes, label: str,
+                timeout: float = DEADLINE) -> None:
+    """Waits until the switch shows `face`: the panel has taken the double click that changed
+    it (its handler repaints it, on the thread that also runs the port cycles)."""
+    check(wait_until(lambda: switch_face(panel, name) == face, timeout, 0.05),
+          f"{label}: the switch {name} did not change within {timeout:.0f} s")
 
 
 def start_light(panel: "Panel", reader: "PortReader") -> float:

@@ -19,7 +19,7 @@ def led_states(img):
     return states, means
 
 
-def expect_leds(panel, lit, what, timeout=2.0):
+def expect_leds(panel, lit, what, timeout=h.DEADLINE):
     """Waits until exactly the channels in `lit` show lit and all others dark."""
     want = {n: ("lit" if n in lit else "dark") for n in range(1, 7)}
     last = {}

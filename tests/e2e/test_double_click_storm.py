@@ -23,6 +23,19 @@ def switch_area(panel):
     return panel.grab().region(x - BOX, y - BOX, 2 * BOX + 1, 2 * BOX + 1)
 
 
+def settle(reader, label, quiet=0.5):
+    """Waits until the port has had the same byte for `quiet` seconds: the lights that were
+    still waiting when the last one was switched off have ended their steps."""
+    def settled():
+        events = reader.events()
+        if not events:
+            return False
+        last = events[-1][1]
+        changed = max((t for t, b in events if b != last), default=events[0][0])
+        return time.monotonic() - changed >= quiet
+    h.check(h.wait_until(settled, h.DEADLINE, 0.05), f"{label}: the port byte keeps changing")
+
+
 def steady(reader, seconds, label):
     t = time.monotonic()
     time.sleep(seconds)
@@ -53,26 +66,33 @@ def main(args):
                     f"pio-out ended with {panel.proc.returncode} during the clicks: "
                     f"{panel.stderr_text().strip()[-1500:]}")
 
-            # The lights still waiting below end after their current step.
-            time.sleep(1.0)
+            # The lights still waiting below end after their current step; then the switch
+            # shows the light off.
+            h.check(h.wait_until(lambda: panel.proc.poll() is not None
+                                 or switch_area(panel) == off, h.DEADLINE),
+                    "the vl switch does not show the light as off")
             h.check(panel.proc.poll() is None,
                     f"pio-out ended with {panel.proc.returncode} after the clicks")
-            h.check(switch_area(panel) == off, "the vl switch does not show the light as off")
+            settle(reader, "after the clicks")
             byte = steady(reader, 1.0, "after the clicks")
             print(f"after the clicks: light off, port steady at {byte}")
 
             # Still responsive: one double click runs the light, another stops it.
             t = time.monotonic()
             panel.double_click(*L.switch("vl"))
-            moved = h.wait_until(lambda: len({b for _, b in reader.since(t + 0.05)}) >= 3, 2.0)
+            moved = h.wait_until(lambda: len({b for _, b in reader.since(t + 0.05)}) >= 3,
+                                 h.DEADLINE)
             h.check(moved, "the light does not run after a double click on vl")
-            h.check(switch_area(panel) != off, "the vl switch does not show the light as on")
+            h.check(h.wait_until(lambda: switch_area(panel) != off, h.DEADLINE),
+                    "the vl switch does not show the light as on")
             panel.double_click(*L.switch("vl"))
-            time.sleep(0.3)
+            h.check(h.wait_until(lambda: switch_area(panel) == off, h.DEADLINE),
+                    "the vl switch does not show the light as off again")
+            settle(reader, "light switched off again")
             steady(reader, 0.6, "light switched off again")
 
             panel.close()
-            rc = panel.wait_exit(5)
+            rc = panel.wait_exit(h.DEADLINE)
             h.check(rc == 0, f"exit code {rc} after Alt+F4, expected 0")
         except AssertionError:
             h.save_artifacts(args, "double_click_storm", panel.env, panel)

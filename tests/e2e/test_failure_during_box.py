@@ -22,12 +22,6 @@ def boxes(panel):
     return [w for w in panel.windows() if w.id != panel.window]
 
 
-def text_area(env, box_id):
-    """The box's size and the pixels of its message (right of the icon, above the button)."""
-    img = h.screenshot(env, window=box_id)
-    return (img.width, img.height), img.region(60, 0, img.width - 60, img.height * 3 // 5)
-
-
 def reference(binary, make_dir):
     """The text area of the box a panel shows for a missing port, or a directory."""
     with h.Xvfb() as x, h.Panel(binary, x, port=None, namespace=True) as panel:
@@ -35,10 +29,9 @@ def reference(binary, make_dir):
         if make_dir:
             panel.in_namespace(["mkdir", "/dev/parport0"])
         panel.double_click(*L.switch("pout"))
-        found = h.wait_until(lambda: boxes(panel), 3.0, 0.05)
+        found = h.wait_until(lambda: boxes(panel), h.DEADLINE, 0.05)
         h.check(found, f"reference ({'directory' if make_dir else 'no port'}): no box")
-        time.sleep(0.3)
-        return text_area(panel.env, found[0].id)
+        return h.box_face(panel.env, found[0].id)
 
 
 def only_box(panel, label):
@@ -50,11 +43,11 @@ def only_box(panel, label):
 def close(panel, box):
     panel.focus(box.id)
     panel.key("Return")
-    gone = h.wait_until(lambda: box.id not in [w.id for w in boxes(panel)], 3.0, 0.05)
+    gone = h.wait_until(lambda: box.id not in [w.id for w in boxes(panel)], h.DEADLINE, 0.05)
     h.check(gone, f"box {box.id:#x} did not close on Return")
 
 
-def new_box(panel, old_ids, label, timeout=2.0):
+def new_box(panel, old_ids, label, timeout=h.DEADLINE):
     found = h.wait_until(lambda: [w for w in boxes(panel) if w.id not in old_ids], timeout, 0.05)
     h.check(found, f"{label}: no new box within {timeout} s")
     time.sleep(0.3)
@@ -82,17 +75,18 @@ def main(args):
 
             panel.remove_port()
             first = new_box(panel, set(), "port removed")
-            h.check(text_area(panel.env, first.id) == missing,
+            h.check(h.box_face(panel.env, first.id) == missing,
                     "the first box does not say \"Datei nicht gefunden.\"")
             print(f"port removed: box {first.id:#x}")
 
             # Back while the box is open: bytes flow behind it.
             t = time.monotonic()
             panel.restore_port()
-            h.check(reader.wait_byte(4, 2.0, after=t) is not None or len(reader.since(t)) >= 5,
+            h.check(h.wait_until(lambda: len(reader.since(t)) >= 5, h.DEADLINE),
                     "no bytes after the port came back while the box was open")
-            time.sleep(0.3)
-            h.check(len(reader.since(t)) >= 5, "bytes do not keep flowing behind the box")
+            n = reader.count()
+            h.check(reader.wait_count(n + 5, h.DEADLINE),
+                    "bytes do not keep flowing behind the box")
             only_box(panel, "port back")
             print(f"port back: {len(reader.since(t))} bytes while the box is open")
 
@@ -105,7 +99,7 @@ def main(args):
             close(panel, first)
             t_closed = time.monotonic()
             second = new_box(panel, {first.id}, "after closing the first box")
-            h.check(text_area(panel.env, second.id) == missing,
+            h.check(h.box_face(panel.env, second.id) == missing,
                     "the second box does not say \"Datei nicht gefunden.\"")
             stays_one(panel, second, 1.0, "second box")
             late = [e for e in reader.since(t_gone + 0.1)]
@@ -119,14 +113,14 @@ def main(args):
             stays_one(panel, second, 0.3, "directory at the port path")
             close(panel, second)
             third = new_box(panel, {first.id, second.id}, "after closing the second box")
-            h.check(text_area(panel.env, third.id) == directory,
+            h.check(h.box_face(panel.env, third.id) == directory,
                     "the third box does not say \"I/O-Fehler 1117.\"")
             stays_one(panel, third, 0.5, "third box")
             print(f"third box {third.id:#x}: I/O-Fehler 1117.")
 
             close(panel, third)
             panel.close()
-            rc = panel.wait_exit(5)
+            rc = panel.wait_exit(h.DEADLINE)
             h.check(rc == 0, f"exit code {rc} after Alt+F4, expected 0")
         except AssertionError:
             h.save_artifacts(args, "failure_during_box", panel.env, panel)

@@ -62,25 +62,25 @@ def check_drawn(img, label):
 def episode(panel, reader, label, close, goes_on=True):
     n = limit_to_open(panel)
     t_limit = time.monotonic()
-    found = h.wait_until(lambda: boxes(panel), 3.0, 0.05)
-    h.check(found, f"{label}: no box within 3 s after the limit was set to {n}")
+    found = h.wait_until(lambda: boxes(panel), h.DEADLINE, 0.05)
+    h.check(found, f"{label}: no box after the limit was set to {n}")
     h.check(len(found) == 1, f"{label}: {len(found)} boxes: {found}")
     box = found[0]
     print(f"{label}: limit {n}, box {box.id:#x} after "
           f"{time.monotonic() - t_limit:.2f} s")
-    time.sleep(0.5)  # time to draw it
+    h.box_face(panel.env, box.id)  # drawn, and holding still
     h.check(panel.proc.poll() is None, f"{label}: the program ended")
     check_drawn(h.screenshot(panel.env, window=box.id), label)
     title = h.window_property(panel.env, box.id, "WM_NAME")
     h.check(title.endswith('= "pio-out"'), f"{label}: box title {title!r}")
 
     close(box)
-    gone = h.wait_until(lambda: box.id not in [w.id for w in boxes(panel)], 3.0, 0.05)
+    gone = h.wait_until(lambda: box.id not in [w.id for w in boxes(panel)], h.DEADLINE, 0.05)
     h.check(gone, f"{label}: the box did not close")
     t_closed = time.monotonic()
     if goes_on:
         # The panel goes on: no further box, and the port gets bytes again.
-        h.check(reader.wait_count(reader.count() + 20, 2.0),
+        h.check(reader.wait_count(reader.count() + 20, h.DEADLINE),
                 f"{label}: no bytes at the port after the box was closed")
         h.check(reader.since(t_closed), f"{label}: no bytes since the box was closed")
     else:
@@ -122,8 +122,8 @@ def main(args):
 
             t = time.monotonic()
             panel.close()
-            rc = panel.wait_exit(5)
-            h.check(rc is not None, "Alt+F4 did not end the program within 5 s")
+            rc = panel.wait_exit(h.DEADLINE)
+            h.check(rc is not None, f"Alt+F4 did not end the program within {h.DEADLINE:.0f} s")
             h.check(rc == 0, f"exit code {rc} after Alt+F4, expected 0")
             print(f"Alt+F4: exit 0 after {1000 * (time.monotonic() - t):.0f} ms")
         except AssertionError:

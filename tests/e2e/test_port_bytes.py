@@ -17,7 +17,7 @@ def collapse(values):
     return out
 
 
-def settle_on(reader, value, after, what, timeout=2.0):
+def settle_on(reader, value, after, what, timeout=h.DEADLINE):
     """Waits for `value` to arrive after `after`; then every byte for 0.3 s must be `value`."""
     t = reader.wait_byte(value, timeout, after=after)
     seen = collapse(b for _, b in reader.since(after))
@@ -34,6 +34,7 @@ def main(args):
     with h.launch(args, port="fifo", tools=("xwd",)) as (panel, r):
         try:
             panel.wait_window()
+            pout_off = h.switch_face(panel, "pout")
             time.sleep(0.5)
             h.check(r.count() == 0, f"{r.count()} bytes written before pout was switched on")
 
@@ -44,7 +45,7 @@ def main(args):
 
             t_click = time.monotonic()
             panel.double_click(*L.switch("pout"))
-            h.check(r.wait_count(1, 2.0), "no byte within 2 s after switching pout on")
+            h.check(r.wait_count(1, h.DEADLINE), "no byte after switching pout on")
             first = r.events()[0][0]
             print(f"first byte {1000 * (first - t_click):.0f} ms after the double click")
             time.sleep(2.4)
@@ -60,27 +61,36 @@ def main(args):
             panel.click(*L.socket(3))
             settle_on(r, 16, t, "channel 3 on")
 
-            # Channels 1, 6 added and 3 removed: 16 -> 20 -> 148 -> 132.
+            # Channels 1, 6 added and 3 removed: 16 -> 20 -> 148 -> 132, each byte waited for
+            # before the next click (two clicks taken between two refreshes would skip one).
             t = time.monotonic()
-            for n in (1, 6, 3):
+            for n, byte in ((1, 20), (6, 148)):
+                t_click = time.monotonic()
                 panel.click(*L.socket(n))
-                time.sleep(0.15)
+                h.check(r.wait_byte(byte, h.DEADLINE, after=t_click) is not None,
+                        f"channel {n} clicked: byte {byte} did not arrive")
+            panel.click(*L.socket(3))
             settle_on(r, 132, t, "channels 1 and 6 on")
             steps = collapse(b for _, b in r.since(t))
             h.check(steps == [16, 20, 148, 132],
                     f"clicks a1, a6, a3 gave the bytes {steps}, expected [16, 20, 148, 132]")
 
-            # pout off: the bytes stop.
+            # pout off: the bytes stop. Once the switch shows it off the panel has taken the
+            # double click, and no cycle writes after it; what arrives later than 50 ms after
+            # that is a byte too many.
             time.sleep(0.6)
+            t_click = time.monotonic()
             panel.double_click(*L.switch("pout"))
+            h.wait_switch(panel, "pout", pout_off, "pout off")
             t_off = time.monotonic()
             time.sleep(1.0)
             late = r.since(t_off + 0.05)
-            h.check(not late, f"{len(late)} bytes arrived later than 50 ms after pout was "
-                              f"switched off (last {1000 * (late[-1][0] - t_off):.0f} ms after)"
+            h.check(not late, f"{len(late)} bytes arrived later than 50 ms after pout showed "
+                              f"off (last {1000 * (late[-1][0] - t_off):.0f} ms after)"
                     if late else "")
             last = r.quiet_since()
-            print(f"last byte {1000 * (last - t_off):.0f} ms after the double click returned")
+            print(f"pout showed off {1000 * (t_off - t_click):.0f} ms after the double click was "
+                  f"sent; last byte {1000 * (last - t_click):.0f} ms after it")
         except AssertionError:
             h.save_artifacts(args, "port_bytes", panel.env, panel)
             raise

@@ -24,10 +24,10 @@ def drive(panel, chosen, others, what):
     """Port output on and channel 3 on: the bytes reach `chosen`, none reach `others`."""
     before = {id(r): r.count() for r in others}
     panel.double_click(*L.switch("pout"))
-    h.check(chosen.wait_count(5, 3.0), f"{what}: no byte reached the chosen port in 3 s")
+    h.check(chosen.wait_count(5, h.DEADLINE), f"{what}: no byte reached the chosen port")
     t = time.monotonic()
     panel.click(*L.socket(3))
-    h.check(chosen.wait_byte(16, 2.0, after=t) is not None,
+    h.check(chosen.wait_byte(16, h.DEADLINE, after=t) is not None,
             f"{what}: channel 3 (byte 16) did not reach the chosen port")
     time.sleep(0.3)
     for r in others:

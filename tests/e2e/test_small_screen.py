@@ -41,7 +41,7 @@ def main(args):
                            for px in range(0, seen_w, 5) for py in range(0, seen_h, 5)}
                 h.check(len(colours) > 3, f"{label}: the panel shows {len(colours)} colours")
                 panel.close()
-                rc = panel.wait_exit(5)
+                rc = panel.wait_exit(h.DEADLINE)
                 h.check(rc == 0, f"{label}: exit code {rc} after Alt+F4, expected 0")
             except AssertionError:
                 h.save_artifacts(args, f"small_screen_{label}", panel.env, panel)

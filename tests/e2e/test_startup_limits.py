@@ -38,10 +38,10 @@ def close_report_box(env, proc, label):
     """The report's box: a window of the program that is not the panel, with the start-up
     caption and its text drawn. Return closes it."""
     found = h.wait_until(lambda: proc.poll() is not None or h.visible_windows(env, pid=proc.pid),
-                         5.0, 0.05)
+                         h.DEADLINE, 0.05)
     h.check(found and proc.poll() is None, f"{label}: no box (exit {proc.poll()})")
-    time.sleep(0.3)
     wid = found[0]
+    h.box_face(env, wid)  # drawn, and holding still
     info = h.window_info(env, wid)
     h.check((info.width, info.height) != (340, 200), f"{label}: the panel opened")
     title = h.window_property(env, wid, "WM_NAME")
@@ -64,9 +64,10 @@ def refused(binary, env, option, value, report, box):
         try:
             if box:
                 close_report_box(env, proc, label)
-            proc.wait(timeout=10)
+            proc.wait(timeout=h.DEADLINE)
         except subprocess.TimeoutExpired:
-            raise AssertionError(f"{label}: still running after 10 s (a hang, or it started)")
+            raise AssertionError(f"{label}: still running after {h.DEADLINE:.0f} s (a hang, or "
+                                 f"it started)")
         finally:
             h.kill_group(proc)
         err.seek(0)
@@ -88,7 +89,7 @@ def starts(binary, env, option, value):
     proc = start(binary, env, option, value)
     try:
         shown = h.wait_until(lambda: proc.poll() is not None
-                             or h.visible_windows(env, pid=proc.pid), 10, 0.05)
+                             or h.visible_windows(env, pid=proc.pid), h.DEADLINE, 0.05)
         h.check(proc.poll() is None and shown,
                 f"{label}: no panel (exit {proc.poll()}): "
                 f"{proc.stderr.read().decode(errors='replace') if proc.poll() is not None else ''}")

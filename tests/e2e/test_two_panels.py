@@ -27,11 +27,6 @@ def boxes(panel):
     return [w for w in panel.windows() if w.id != panel.window]
 
 
-def text_area(env, box_id):
-    img = h.screenshot(env, window=box_id)
-    return (img.width, img.height), img.region(60, 0, img.width - 60, img.height * 3 // 5)
-
-
 def panel_lock(port_path):
     """The lock file through which panels keep a port to one of them: named after the FIFO's
     file system and inode, in the first of the system's lock directories that exists."""
@@ -51,11 +46,11 @@ def reference(binary):
             fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
             panel.wait_window()
             panel.double_click(*L.switch("pout"))
-            found = h.wait_until(lambda: boxes(panel), 3.0, 0.05)
+            found = h.wait_until(lambda: boxes(panel), h.DEADLINE, 0.05)
             h.check(found, "reference: no box while another panel holds the port")
-            time.sleep(0.3)
+            face = h.box_face(panel.env, found[0].id)
             h.check(port.reader.count() == 0, "reference: bytes reached a locked port")
-            return text_area(panel.env, found[0].id)
+            return face
         finally:
             os.close(fd)
 
@@ -75,20 +70,21 @@ def run(binary, locked, ending):
         first.wait_window()
         first.click(*L.socket(1))
         h.switch_port_on(first, reader)
-        h.check(reader.wait_byte(FIRST, 2.0) is not None, "the first panel's byte is not 4")
+        h.check(reader.wait_byte(FIRST, h.DEADLINE) is not None,
+                "the first panel's byte is not 4")
 
         with h.SecondPanel(binary, x, first) as second:
             second.wait_window()
             second.click(*L.socket(6))
             t_on = time.monotonic()
             second.double_click(*L.switch("pout"))
-            found = h.wait_until(lambda: boxes(second), 3.0, 0.05)
+            found = h.wait_until(lambda: boxes(second), h.DEADLINE, 0.05)
             h.check(found, f"{ending}: the second panel shows no box")
             time.sleep(1.0)
             now = boxes(second)
             h.check(len(now) == 1, f"{ending}: the second panel shows {len(now)} boxes")
             box = now[0]
-            h.check(text_area(x.env(), box.id) == locked,
+            h.check(h.box_face(x.env(), box.id) == locked,
                     f"{ending}: the box does not say \"Der Port wird von einem anderen "
                     f"Panel benutzt.\"")
             h.check(not boxes(first), f"{ending}: the first panel shows a box")
@@ -98,7 +94,7 @@ def run(binary, locked, ending):
             if ending == "kill":
                 second.focus(box.id)
                 second.key("Return")
-                h.check(h.wait_until(lambda: not boxes(second), 2.0, 0.05),
+                h.check(h.wait_until(lambda: not boxes(second), h.DEADLINE, 0.05),
                         "the second panel's box did not close")
                 t = time.monotonic()
                 time.sleep(0.5)
@@ -107,16 +103,16 @@ def run(binary, locked, ending):
                 h.check(not boxes(first), "the first panel shows a box")
                 t_end = time.monotonic()
                 os.kill(first.pid, signal.SIGKILL)
-                first.wait_exit(5)
+                first.wait_exit(h.DEADLINE)
             else:
                 h.check(not boxes(first), "the first panel shows a box")
                 first.focus()
                 t_end = time.monotonic()
                 first.key("alt+F4")
-                rc = first.wait_exit(5)
+                rc = first.wait_exit(h.DEADLINE)
                 h.check(rc == 0, f"the first panel's exit code after Alt+F4 is {rc}")
 
-            t_second = reader.wait_byte(SECOND, 2.0, after=t_end)
+            t_second = reader.wait_byte(SECOND, h.DEADLINE, after=t_end)
             h.check(t_second is not None, f"{ending}: the second panel's bytes never came")
             last_first = max(t for t, b in reader.events() if b == FIRST)
             gap = t_second - last_first
@@ -134,9 +130,10 @@ def run(binary, locked, ending):
             for b in left:
                 second.focus(b.id)
                 second.key("Return")
-            h.check(h.wait_until(lambda: not boxes(second), 2.0, 0.05), "a box stays open")
+            h.check(h.wait_until(lambda: not boxes(second), h.DEADLINE, 0.05),
+                    "a box stays open")
             second.close()
-            rc = second.wait_exit(5)
+            rc = second.wait_exit(h.DEADLINE)
             h.check(rc == 0, f"the second panel's exit code after Alt+F4 is {rc}")
 
 

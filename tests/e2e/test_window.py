@@ -51,8 +51,8 @@ def main(args):
             panel.focus()
             t0 = time.monotonic()
             panel.key("alt+F4")
-            rc = panel.wait_exit(5)
-            h.check(rc is not None, "Alt+F4 did not end the program within 5 s")
+            rc = panel.wait_exit(h.DEADLINE)
+            h.check(rc is not None, f"Alt+F4 did not end the program within {h.DEADLINE:.0f} s")
             h.check(rc == 0, f"exit code after Alt+F4 is {rc}, expected 0")
             print(f"closed {time.monotonic() - t0:.3f} s after Alt+F4")
         except AssertionError:

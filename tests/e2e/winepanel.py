@@ -82,7 +82,7 @@ class WinePrefix:
 class WinePanel(h.Panel):
     # Wine starts its server and loads the program first; ending it goes through the server
     # too, so a close takes longer than the Linux program's.
-    WINDOW_TIMEOUT = 20.0
+    WINDOW_TIMEOUT = 2 * h.DEADLINE
     CLOSE_LIMITS = (1.0, 3.0)
 
     def stand_ins(self) -> List[int]:

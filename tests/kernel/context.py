@@ -5,6 +5,7 @@ from __future__ import annotations
 
 import contextlib
 import os
+import stat
 import subprocess
 import time
 
@@ -30,12 +31,14 @@ class Context:
 
     @contextlib.contextmanager
     def start(self, sampler: str):
+        g.no_port_interrupt()
         g.add_users()
         log_path = "/tmp/lines.log"
         proc = h.spawn([sampler, log_path], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         try:
             self.lines = g.Lines(log_path)
-            ok = h.wait_until(lambda: os.path.exists(log_path) and self.lines.events(), 5.0)
+            ok = h.wait_until(lambda: os.path.exists(log_path) and self.lines.events(),
+                              g.DEADLINE)
             h.check(ok, "the sampler logged nothing: " + (proc.stderr.read().decode()
                                                           if proc.poll() is not None else ""))
             with h.Xvfb() as x:
@@ -46,7 +49,8 @@ class Context:
 
     def panel(self, user: str = "", channels=(), port_on: bool = True) -> h.Panel:
         """A running panel (root, or one of the guest users) with its window up, the given
-        channels clicked and port output switched on; ended by cleanup() at the latest."""
+        channels clicked and port output switched on; ended by cleanup() at the latest. Its
+        port switch as it looks while off is kept in .pout_off."""
         if user:
             binary, args, env = g.as_user(user)
             args = args + [self.binary]
@@ -59,6 +63,7 @@ class Context:
         self.log(f"panel ({user or 'root'}) up after {time.monotonic() - panel.started_at:.1f} s")
         for n in channels:
             panel.click(*L.socket(n))
+        panel.pout_off = h.switch_face(panel, "pout")
         if port_on:
             panel.double_click(*L.switch("pout"))
         return panel
@@ -73,25 +78,31 @@ class Context:
         for name in ("lp",):
             if g.loaded(name):
                 g.rmmod(name)
-        if os.path.lexists(g.NODE) and not os.path.exists(g.NODE):
-            os.unlink(g.NODE)  # a dangling link of the references
+        if os.path.lexists(g.NODE) and not stat.S_ISCHR(os.lstat(g.NODE).st_mode):
+            os.unlink(g.NODE)  # a stand-in of the references (a link, a file) left by a failure
         if not g.loaded("parport_pc"):
             g.modprobe("parport_pc")
+        st = os.stat(g.NODE) if self.drivers_ready and os.path.exists(g.NODE) else None
+        if self.drivers_ready and (st is None or os.minor(st.st_rdev) != 0
+                                   or os.major(st.st_rdev) != g.PP_MAJOR):
+            # A node of our own making: the driver's own one back, which goes with the driver
+            # again (a node made with mknod would stay after rmmod ppdev).
+            if st is not None:
+                os.unlink(g.NODE)
+            if g.loaded("ppdev"):
+                g.rmmod("ppdev")
         if not g.loaded("ppdev"):
             g.modprobe("ppdev")
+            h.check(g.wait_node(True), "cleanup: no /dev/parport0 after modprobe ppdev")
         if self.drivers_ready:
-            st = os.stat(g.NODE) if os.path.exists(g.NODE) else None
-            if st is None or os.minor(st.st_rdev) != 0 or os.major(st.st_rdev) != g.PP_MAJOR:
-                g.set_node(0)
-            else:
-                g.set_node(None)
+            g.set_node(None)
 
-    def identify(self, panel: h.Panel, box: h.WinInfo, label: str) -> str:
+    def identify(self, panel: h.Panel, box: int, label: str) -> str:
         face = g.box_face(panel, box)
         name = g.which(face, self.refs)
         self.log(f"{label}: box {face[0][0]}x{face[0][1]} reads as '{name}'")
         if name == "unknown":
-            h.screenshot(panel.env, window=box.id).save_png(
+            h.screenshot(panel.env, window=box).save_png(
                 os.path.join(self.outdir, f"box-{label}.png"))
         return name
 

@@ -26,12 +26,15 @@ import harness as h  # noqa: E402
 import guest_lib as g  # noqa: E402
 import scenarios  # noqa: E402
 
-# The machine is emulated: everything takes longer than on the host.
-h.Panel.WINDOW_TIMEOUT = 40.0
+# The machine is emulated: everything takes longer than on the host (a window 12 s after
+# the start on a busy host), so a window's wait is one for a hang too.
+h.Panel.WINDOW_TIMEOUT = g.DEADLINE
 
 
 # One scenario may take this long (seconds); a hang ends it as failed and the next one runs.
-SCENARIO_LIMIT = 60
+# Its own waits end at the events they wait for (the references, three panels, needed more
+# than 60 s on a busy host), and each of them gives up after g.DEADLINE, well before this.
+SCENARIO_LIMIT = 300
 
 
 def overdue(signum, frame):
@@ -39,12 +42,46 @@ def overdue(signum, frame):
                          + "".join(traceback.format_stack(frame)))
 
 
+# Touched at every scenario's start and log line: the first process watches it (stalled()).
+HEARTBEAT = "/run/rig-heartbeat"
+
+
+def beat() -> None:
+    with open(HEARTBEAT, "a"):
+        pass
+    os.utime(HEARTBEAT)
+
+
 def logger(lines: list, started: float):
     """A scenario's log: kept for the results, and on the console with the time."""
     def log(text: str) -> None:
         lines.append(text)
         print(f"guest: {time.monotonic() - started:6.1f} s  {text}", flush=True)
+        beat()
     return log
+
+
+def stalled() -> None:
+    """Shows on the console what every process waits in, for a run whose scenario neither
+    logs nor ends, not even by its own time limit (a wait the limit's signal cannot break).
+    Reads /proc only: whatever is stuck may take the programs it would run with it."""
+    print("guest: no progress; every process's state, kernel function and stack:", flush=True)
+    for pid in sorted(int(p) for p in os.listdir("/proc") if p.isdigit()):
+        def read(name):
+            try:
+                with open(f"/proc/{pid}/{name}") as f:
+                    return f.read().strip()
+            except OSError:
+                return "?"
+        fields = read("stat").rsplit(")", 1)
+        state = fields[1].split()[0] if len(fields) == 2 else "?"
+        cmd = read("cmdline").replace("\0", " ")[:120]
+        if cmd:  # kernel threads have none
+            print(f"guest:   {pid} {state} {read('wchan')} {cmd}\n"
+                  + "\n".join("guest:       " + line for line in read("stack").splitlines()),
+                  flush=True)
+    with open("/proc/sysrq-trigger", "w") as f:
+        f.write("w")  # the kernel's own list of blocked tasks
 
 
 def write_results(outdir: str, results: dict) -> None:
@@ -70,6 +107,7 @@ def run(outdir: str, binary: str, sampler: str, probe: str) -> None:
             entry = {"ok": False, "log": log}
             results["scenarios"][name] = entry
             print(f"guest: scenario {name}", flush=True)
+            beat()
             signal.signal(signal.SIGALRM, overdue)
             signal.alarm(SCENARIO_LIMIT)
             try:
@@ -84,7 +122,16 @@ def run(outdir: str, binary: str, sampler: str, probe: str) -> None:
             entry["seconds"] = round(time.monotonic() - started, 1)
             print(f"guest: {name}: {'ok' if entry['ok'] else 'FAILED'} "
                   f"({entry['seconds']} s) {entry.get('error', '')}", flush=True)
-            ctx.cleanup()
+            signal.alarm(SCENARIO_LIMIT)
+            try:
+                ctx.cleanup()
+            except Exception:  # noqa: BLE001 - the next scenarios still run
+                entry["ok"] = False
+                entry["error"] = (entry.get("error", "") + "\nclean-up after it failed:\n"
+                                  + traceback.format_exc())
+                print(f"guest: {name}: clean-up FAILED {entry['error']}", flush=True)
+            finally:
+                signal.alarm(0)
             write_results(outdir, results)
     results["dmesg"] = g.dmesg()[-20000:]
     results["finished"] = True
@@ -105,10 +152,18 @@ def main() -> None:
             code = 1
         sys.stdout.flush()
         os._exit(code)
+    beat()
+    reported = 0.0
     while True:
-        pid, status = os.wait()
+        pid, status = os.waitpid(-1, os.WNOHANG)
         if pid == child:
             break
+        if pid == 0:
+            quiet = time.time() - os.stat(HEARTBEAT).st_mtime
+            if quiet > SCENARIO_LIMIT + 30 and time.time() - reported > 120:
+                reported = time.time()
+                stalled()
+            time.sleep(1)
     print(f"guest: done, status {status}", flush=True)
     os.sync()
     with open("/proc/sysrq-trigger", "w") as f:

@@ -23,6 +23,7 @@ import json
 import os
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -164,11 +165,42 @@ def build_initramfs(modules: str, version: str, path: str) -> None:
         f.write(archive)
 
 
+# The guest's console stays silent this long only when the whole machine stopped: a scenario
+# ends (or is ended by its own limit, 300 s) and logs well within it, and the guest's first
+# process reports every process's state 330 s into a silent scenario.
+SILENCE_LIMIT = 420.0
+
+
+def cpu_state(monitor: str) -> str:
+    """The processor's registers, from QEMU's monitor: where a stopped machine stands (RIP;
+    CPL=0 is the kernel; RFL without 0x200, interrupts off)."""
+    try:
+        with socket.socket(socket.AF_UNIX) as sock:
+            sock.settimeout(5)
+            sock.connect(monitor)
+            text = b""
+            for command in (b"", b"info registers\n"):
+                sock.sendall(command)
+                while not text.endswith(b"(qemu) "):
+                    chunk = sock.recv(65536)
+                    if not chunk:
+                        break
+                    text += chunk
+                if command:
+                    break
+                text = b""
+    except OSError as e:
+        return f"(no registers from QEMU's monitor: {e})"
+    lines = text.decode(errors="replace").splitlines()
+    return "\n".join(line for line in lines if line.startswith(("RAX=", "RSI=", "RIP=")))
+
+
 def boot(args, kernel: str, initrd: str, version: str, out: str, accel: str,
          timeout: float, start_timeout: float = 0.0):
     """Runs the machine until it restarts itself (-no-reboot ends QEMU) or `timeout`, or until
-    `start_timeout` when the guest program has not started by then; returns QEMU's exit code,
-    or None on time-out (QEMU then killed with its process group)."""
+    `start_timeout` when the guest program has not started by then, or until its console has
+    been silent for SILENCE_LIMIT; returns QEMU's exit code, or None on time-out (QEMU then
+    killed with its process group, after its registers were shown)."""
     append = " ".join([
         "console=ttyS0", "panic=-1", "loglevel=4", "rdinit=/init", "transparent_hugepage=never",
         f"pio_kver={version}", f"pio_guest={os.path.join(HERE, 'guest.py')}",
@@ -185,15 +217,31 @@ def boot(args, kernel: str, initrd: str, version: str, out: str, accel: str,
             "-virtfs", "local,path=/,mount_tag=hostroot,security_model=none,readonly=on,"
                        "multidevs=remap",
             "-virtfs", f"local,path={out},mount_tag=rigout,security_model=none"]
+    # The monitor's socket lives in a short path of its own (a socket's path has a limit).
+    sockets = tempfile.mkdtemp(prefix="pio-rig-")
+    monitor = os.path.join(sockets, "monitor")
+    argv += ["-monitor", f"unix:{monitor},server=on,wait=off"]
     print(f"rig: booting Linux {version} ({accel}), at most {timeout:.0f} s", flush=True)
     results = os.path.join(out, "results.json")
+    console = os.path.join(out, "console.log")
     started = time.monotonic()
     proc = subprocess.Popen(argv, start_new_session=True, stdin=subprocess.DEVNULL,
                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    heard, heard_at = -1, started
     try:
         while proc.poll() is None:
-            elapsed = time.monotonic() - started
+            now = time.monotonic()
+            elapsed = now - started
+            size = os.path.getsize(console) if os.path.exists(console) else 0
+            if size != heard:
+                heard, heard_at = size, now
             if elapsed > timeout:
+                print(f"rig: the machine still ran after {timeout:.0f} s; its processor:\n"
+                      f"{cpu_state(monitor)}", flush=True)
+                return None
+            if now - heard_at > SILENCE_LIMIT:
+                print(f"rig: the machine stopped: its console has been silent for "
+                      f"{SILENCE_LIMIT:.0f} s; its processor:\n{cpu_state(monitor)}", flush=True)
                 return None
             if start_timeout and elapsed > start_timeout and not os.path.exists(results):
                 print(f"rig: the guest program did not start within {start_timeout:.0f} s",
@@ -207,6 +255,22 @@ def boot(args, kernel: str, initrd: str, version: str, out: str, accel: str,
         if proc.poll() is None:
             os.killpg(proc.pid, signal.SIGKILL)
             proc.wait()
+        shutil.rmtree(sockets, ignore_errors=True)
+
+
+# What a package installed or removed on the host changes; the guest runs on the host's root.
+HOST_PACKAGES = ("/var/lib/dpkg/status", "/etc/ld.so.cache")
+
+
+def host_changes(since: float) -> str:
+    """A note when the host's packages changed after `since` (wall clock): the guest sees the
+    host's root live as the lower layer of its overlay, and changes to that layer while it is
+    mounted have undefined effects."""
+    changed = [p for p in HOST_PACKAGES if os.path.exists(p) and os.stat(p).st_mtime > since]
+    if not changed:
+        return ""
+    return (f"\nrig: note: {', '.join(changed)} changed on the host during the run (packages "
+            f"installed or removed): the guest sees the host's root, so that alone can break it")
 
 
 def console_tail(out: str, n: int = 60) -> str:
@@ -223,7 +287,7 @@ def main() -> int:
     p.add_argument("--sampler", required=True)
     p.add_argument("--probe", required=True)
     p.add_argument("--work", required=True)
-    p.add_argument("--timeout", type=float, default=300.0, help="the whole run in the guest")
+    p.add_argument("--timeout", type=float, default=900.0, help="the whole run in the guest")
     # One processor: with two, a run on a busy host once stalled both of them (an RCU stall
     # and a soft lock-up in khugepaged under TCG) until the time-out.
     p.add_argument("--cpus", type=int, default=1, help="processors of the machine")
@@ -264,6 +328,7 @@ def main() -> int:
         return 1
 
     started = time.monotonic()
+    started_wall = time.time()
     results = os.path.join(out, "results.json")
     accel = "tcg"
     if args.kvm and os.access("/dev/kvm", os.R_OK | os.W_OK):
@@ -278,23 +343,24 @@ def main() -> int:
         rc = boot(args, kernel, initrd, version, out, "tcg", args.timeout)
     seconds = time.monotonic() - started
     if rc is None:
-        print(f"rig: FAIL: the machine did not finish within {args.timeout:.0f} s; "
-              f"console:\n{console_tail(out)}")
+        print(f"rig: FAIL: the machine did not finish; console:\n{console_tail(out)}"
+              f"{host_changes(started_wall)}")
         return 1
     if not os.path.exists(results):
         print(f"rig: FAIL: the machine did not boot into the guest program (QEMU exit {rc}); "
-              f"console:\n{console_tail(out)}")
+              f"console:\n{console_tail(out)}{host_changes(started_wall)}")
         return 1
     with open(results) as f:
         data = json.load(f)
     if not data.get("finished"):
-        print(f"rig: FAIL: the guest program did not finish; console:\n{console_tail(out)}")
+        print(f"rig: FAIL: the guest program did not finish; console:\n{console_tail(out)}"
+              f"{host_changes(started_wall)}")
         return 1
     print(f"rig: Linux {data['kernel']} ({accel}): {len(data['scenarios'])} scenarios in "
           f"{seconds:.0f} s")
     for name, entry in data["scenarios"].items():
         print(f"  {name}: {'ok' if entry['ok'] else 'FAILED'} ({entry['seconds']} s)")
-    print("rig: figures: " + json.dumps(data["figures"]))
+    print("rig: figures: " + json.dumps(data["figures"]) + host_changes(started_wall))
     return 0
 
 
