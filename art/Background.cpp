@@ -16,9 +16,7 @@ constexpr std::uint32_t kTopRamp[] = {0x12131A, 0x16161E, 0x1C1D21, 0x1F2127,
                                       0x24252F, 0x303135, 0x37373F};
 constexpr std::uint32_t kBottomRamp[] = {0x2B2C32, 0x222328, 0x1E1E21, 0x15151C, 0x121217};
 
-bool isFace(int y) {
-    return y >= 15 && y <= 188;
-}
+bool isFace(int y) { return y >= 15 && y <= 188; }
 
 // Mean colour of a window row before the grain, the right-hand lightening and the glare.
 Colour rowColour(int y) {
@@ -38,9 +36,7 @@ double rightLift(int x) {
 }
 
 // A soft reflection on the lower edge, centred on column 110.
-double glare(int x, int y) {
-    return 7.0 * bump((x - 110) / 21.0) * bump((y - 187) / 7.0);
-}
+double glare(int x, int y) { return 7.0 * bump((x - 110) / 21.0) * bump((y - 187) / 7.0); }
 
 // Grain is weaker on the near-black bands: there it would only be clipped at zero and
 // lift their mean.

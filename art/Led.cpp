@@ -30,8 +30,7 @@ Style styleOf(artwork::Led which) {
             return {hex(0xF8DE1A), hex(0xFFFB6A), hex(0xFFFCD0), hex(0xBA7B06)};
         case artwork::Led::RedOff:
             return {hex(0x700000), hex(0x800000), hex(0x866766), hex(0x320000)};
-        case artwork::Led::RedOn:
-            break;
+        case artwork::Led::RedOn: break;
     }
     return {hex(0xFF2626), hex(0xFF3434), hex(0xFCB7B3), hex(0xC41C24)};
 }

@@ -19,25 +19,13 @@ struct Colour {
 constexpr Colour hex(std::uint32_t v) {
     return {double((v >> 16) & 0xFF), double((v >> 8) & 0xFF), double(v & 0xFF)};
 }
-inline Colour operator+(Colour a, Colour b) {
-    return {a.r + b.r, a.g + b.g, a.b + b.b};
-}
-inline Colour operator*(Colour a, double k) {
-    return {a.r * k, a.g * k, a.b * k};
-}
-inline Colour lift(Colour a, double d) {
-    return {a.r + d, a.g + d, a.b + d};
-}
-inline Colour mix(Colour a, Colour b, double t) {
-    return a + (b + a * -1.0) * t;
-}
-inline double luma(Colour c) {
-    return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b;
-}
+inline Colour operator+(Colour a, Colour b) { return {a.r + b.r, a.g + b.g, a.b + b.b}; }
+inline Colour operator*(Colour a, double k) { return {a.r * k, a.g * k, a.b * k}; }
+inline Colour lift(Colour a, double d) { return {a.r + d, a.g + d, a.b + d}; }
+inline Colour mix(Colour a, Colour b, double t) { return a + (b + a * -1.0) * t; }
+inline double luma(Colour c) { return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b; }
 
-inline double clamp01(double t) {
-    return std::min(1.0, std::max(0.0, t));
-}
+inline double clamp01(double t) { return std::min(1.0, std::max(0.0, t)); }
 inline double smoothstep(double e0, double e1, double x) {
     const double t = clamp01((x - e0) / (e1 - e0));
     return t * t * (3.0 - 2.0 * t);

@@ -37,9 +37,7 @@ struct Dir {
     }
 };
 
-Colour grey(double v) {
-    return {v, v, v + 5.0};
-}
+Colour grey(double v) { return {v, v, v + 5.0}; }
 
 Colour hole(double d, Dir u) {
     // The wall of the hole catches a little orange light from the collar at its lower edge.

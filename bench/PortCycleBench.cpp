@@ -48,9 +48,7 @@ Options ParseOptions(int argc, char** argv) {
     return o;
 }
 
-double Seconds(const timespec& t) {
-    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
-}
+double Seconds(const timespec& t) { return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9; }
 
 double Now(clockid_t clock) {
     timespec t{};
@@ -66,9 +64,7 @@ double ThreadRusage() {
 }
 
 // Words in the order the running light produces them, so every byte differs from the last.
-std::int32_t WordFor(int i) {
-    return 1 << (i % 6);
-}
+std::int32_t WordFor(int i) { return 1 << (i % 6); }
 
 void MeasureCycle(const char* name, PortWriter& writer, int cycles) {
     for (int i = 0; i < 1000; ++i) writer.write(WordFor(i));  // warm caches and dentries

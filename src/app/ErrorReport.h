@@ -25,7 +25,9 @@ public:
     void SetCancelMode(std::function<void()> cancelMode) { cancelMode_ = std::move(cancelMode); }
     // Run just before a box opens, with the error it shows: from then on the user has seen
     // it. An error dropped because another box was open has not been seen.
-    void OnBeforeBox(std::function<void(std::exception_ptr)> fn) { beforeBox_.push_back(std::move(fn)); }
+    void OnBeforeBox(std::function<void(std::exception_ptr)> fn) {
+        beforeBox_.push_back(std::move(fn));
+    }
     // Run once the box has been closed.
     void OnAfterBox(std::function<void()> fn) { afterBox_.push_back(std::move(fn)); }
 

@@ -35,9 +35,7 @@ PortChoice Lpt(int n, PortRules rules) {
 
 }  // namespace
 
-PortChoice PortChoice::Default(PortRules rules) {
-    return Lpt(1, rules);
-}
+PortChoice PortChoice::Default(PortRules rules) { return Lpt(1, rules); }
 
 std::optional<PortChoice> PortChoice::FromName(const std::string& value, PortRules rules) {
     const int lpt = LptNumber(value);

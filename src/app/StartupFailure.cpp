@@ -12,7 +12,8 @@ std::string StartupFailureText(const std::string& kind, const std::string& progr
     const std::string module = ModuleName(programPath).substr(0, 63);
     char hex[24];
     std::snprintf(hex, sizeof hex, "%08llX", static_cast<unsigned long long>(address));
-    std::string text = "Exception " + kind + " im Modul " + module + " bei " + hex + ".\n" + message;
+    std::string text =
+        "Exception " + kind + " im Modul " + module + " bei " + hex + ".\n" + message;
     if (!message.empty() && message.back() != '.') text += '.';
     return text;
 }

@@ -14,9 +14,8 @@ StartupResources::Shortage StartupResources::Check(const Figures& figures) {
         figures.descriptorLimit - figures.descriptorsInUse < kDescriptorsNeeded) {
         return Shortage::FileHandles;
     }
-    if (figures.addressSpaceLimit >= 0 &&
-        figures.addressSpaceLimit - figures.addressSpaceInUse <
-            AddressSpaceNeeded(figures.threadStack)) {
+    if (figures.addressSpaceLimit >= 0 && figures.addressSpaceLimit - figures.addressSpaceInUse <
+                                              AddressSpaceNeeded(figures.threadStack)) {
         return Shortage::Memory;
     }
     if (figures.stackLimit >= 0 && figures.stackLimit < kStackNeeded) return Shortage::Stack;
@@ -29,11 +28,12 @@ StartupResources::Shortage StartupResources::FromThreadTrial(int started, bool r
 }
 
 bool StartupResources::BoxPossible(const Figures& figures) {
-    const bool descriptors = figures.descriptorLimit < 0 ||
-                             figures.descriptorLimit - figures.descriptorsInUse >= kDescriptorsForBox;
-    const bool memory = figures.addressSpaceLimit < 0 ||
-                        figures.addressSpaceLimit - figures.addressSpaceInUse >=
-                            AddressSpaceNeeded(figures.threadStack);
+    const bool descriptors =
+        figures.descriptorLimit < 0 ||
+        figures.descriptorLimit - figures.descriptorsInUse >= kDescriptorsForBox;
+    const bool memory =
+        figures.addressSpaceLimit < 0 || figures.addressSpaceLimit - figures.addressSpaceInUse >=
+                                             AddressSpaceNeeded(figures.threadStack);
     const bool stack = figures.stackLimit < 0 || figures.stackLimit >= kStackNeeded;
     return descriptors && memory && stack;
 }

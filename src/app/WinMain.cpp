@@ -71,9 +71,8 @@ Written WriteTo(HANDLE handle, const std::string& utf8) {
     std::string bytes;
     for (char c : utf8) bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
     const auto size = static_cast<DWORD>(bytes.size());
-    return WriteFile(handle, bytes.data(), size, &done, nullptr) && done == size
-               ? Written::Yes
-               : Written::Failed;
+    return WriteFile(handle, bytes.data(), size, &done, nullptr) && done == size ? Written::Yes
+                                                                                 : Written::Failed;
 }
 
 // A windowed program has no console of its own. Its standard handles are there when whoever
@@ -86,9 +85,9 @@ Written WriteStandard(DWORD which, const std::string& utf8) {
         GetFileType(inherited) != FILE_TYPE_UNKNOWN)
         return WriteTo(inherited, utf8);
     if (!AttachConsole(ATTACH_PARENT_PROCESS)) return Written::NowhereToGo;
-    const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_EXISTING, 0, nullptr);
+    const HANDLE console =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     if (console == INVALID_HANDLE_VALUE) return Written::NowhereToGo;
     const Written written = WriteTo(console, "\n" + utf8);
     CloseHandle(console);
@@ -102,12 +101,9 @@ Written WriteStandard(DWORD which, const std::string& utf8) {
 int PrintAndEnd(const CommandLine& line) {
     const bool mistake = line.action() == CommandLine::Action::UsageError;
     switch (WriteStandard(mistake ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE, line.text())) {
-    case Written::Yes:
-        return line.exitCode();
-    case Written::Failed:
-        return 1;
-    case Written::NowhereToGo:
-        break;
+        case Written::Yes: return line.exitCode();
+        case Written::Failed: return 1;
+        case Written::NowhereToGo: break;
     }
     MessageBoxW(nullptr, WideText::FromUtf8(line.text()).c_str(), L"pio-out",
                 MB_OK | (mistake ? MB_ICONSTOP : MB_ICONINFORMATION));
@@ -117,8 +113,8 @@ int PrintAndEnd(const CommandLine& line) {
 }  // namespace
 
 static int Main(HINSTANCE instance, int showCommand) {
-    const CommandLine line = CommandLine::Parse(Arguments(), PortRules::Windows,
-                                                PIO_VERSION_STRING);
+    const CommandLine line =
+        CommandLine::Parse(Arguments(), PortRules::Windows, PIO_VERSION_STRING);
     if (line.action() != CommandLine::Action::Run) return PrintAndEnd(line);
 
     const std::string programPath = ProgramPath();

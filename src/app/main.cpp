@@ -13,14 +13,14 @@
 #include "app/ApplicationTitle.h"
 #include "app/CommandLine.h"
 #include "app/CreditLine.h"
-#include "app/linux/DescriptorReserve.h"
 #include "app/PanelSession.h"
-#include "app/linux/ResourceProbe.h"
-#include "app/linux/ScaleFactor.h"
-#include "app/linux/StartupDeadline.h"
 #include "app/StartupFailure.h"
 #include "app/StartupResources.h"
 #include "app/Version.h"
+#include "app/linux/DescriptorReserve.h"
+#include "app/linux/ResourceProbe.h"
+#include "app/linux/ScaleFactor.h"
+#include "app/linux/StartupDeadline.h"
 #include "output/PortNode.h"
 #include "output/PpdevDevice.h"
 #include "platform/qt/DisplayPlatform.h"
@@ -83,13 +83,12 @@ std::string ProgramPath(const char* argv0) {
 // so would send the user looking in the wrong place. The probes run at once, in the state
 // Qt saw.
 void OnQtFatal() {
-    const StartupResources::Shortage cause = g_shortage != StartupResources::Shortage::None
-                                                 ? g_shortage
-                                                 : ResourceProbe::AfterFailure();
+    const StartupResources::Shortage cause =
+        g_shortage != StartupResources::Shortage::None ? g_shortage : ResourceProbe::AfterFailure();
     const bool shortage = cause != StartupResources::Shortage::None;
-    const std::string text = StartupFailureText(
-        shortage ? StartupResources::Kind(cause) : "EOSError", g_programPath, 0,
-        shortage ? StartupResources::Message(cause) : kNoDisplay);
+    const std::string text =
+        StartupFailureText(shortage ? StartupResources::Kind(cause) : "EOSError", g_programPath, 0,
+                           shortage ? StartupResources::Message(cause) : kNoDisplay);
     std::fprintf(stderr, "%s\n", text.c_str());
     ::_exit(1);
 }
@@ -113,9 +112,9 @@ void OnEndSignal(int) { ::_exit(0); }
 }  // namespace
 
 static int Main(int argc, char** argv) {
-    CommandLine line = CommandLine::Parse(
-        std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), PortRules::Linux,
-        PIO_VERSION_STRING);
+    CommandLine line =
+        CommandLine::Parse(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc),
+                           PortRules::Linux, PIO_VERSION_STRING);
     // A plain file, a folder or a disk named as the port is a slip of the hand; it would never
     // be written anyway, but saying so now beats a box once port output is on.
     if (line.action() == CommandLine::Action::Run) {

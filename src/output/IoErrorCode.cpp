@@ -24,28 +24,20 @@ int IoErrorCodeFromErrno(int err) {
         // No port behind the path: missing node, or a node with no driver loaded.
         case ENOENT:
         case ENODEV:
-        case ENXIO:
-            return 2;
+        case ENXIO: return 2;
         // Permission, or the port held by someone else.
         case EACCES:
         case EPERM:
         case EROFS:
-        case EBUSY:
-            return 5;
+        case EBUSY: return 5;
         case EMFILE:
-        case ENFILE:
-            return 4;
-        case EIO:
-            return kGeneralFailure;
-        case ENOSPC:
-            return kDiskFull;
-        case ENOMEM:
-            return kOutOfMemory;
+        case ENFILE: return 4;
+        case EIO: return kGeneralFailure;
+        case ENOSPC: return kDiskFull;
+        case ENOMEM: return kOutOfMemory;
         case EINVAL:
-        case ENOTTY:
-            return kInvalidFunction;
-        default:
-            return kGeneralFailure;
+        case ENOTTY: return kInvalidFunction;
+        default: return kGeneralFailure;
     }
 }
 

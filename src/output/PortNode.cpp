@@ -9,9 +9,7 @@ namespace pio {
 namespace {
 
 // Every ppdev node has the driver's major number; the minor is the port's number.
-bool IsPpdevNode(mode_t mode, dev_t rdev) {
-    return S_ISCHR(mode) && major(rdev) == PP_MAJOR;
-}
+bool IsPpdevNode(mode_t mode, dev_t rdev) { return S_ISCHR(mode) && major(rdev) == PP_MAJOR; }
 
 }  // namespace
 

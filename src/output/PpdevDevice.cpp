@@ -41,16 +41,14 @@ auto RetryOnEintr(Call call) {
 constexpr long kClaimWaitMs = 20;
 
 // A FIFO that cannot take the byte now: nobody reads it, or it is full.
-int NotReady() {
-    return IoErrorCodeFromErrno(EAGAIN);
-}
+int NotReady() { return IoErrorCodeFromErrno(EAGAIN); }
 
 // Whether another device has the port of a ppdev node claimed right now: the parport core
 // names the claiming device in /proc/sys/dev/parport/parportN/devices/active (N the node's
 // minor number), "none" when nobody has it. A port with no such file is not there at all.
 bool ClaimedByAnother(const struct stat& st) {
-    const std::string path = "/proc/sys/dev/parport/parport" +
-                             std::to_string(minor(st.st_rdev)) + "/devices/active";
+    const std::string path =
+        "/proc/sys/dev/parport/parport" + std::to_string(minor(st.st_rdev)) + "/devices/active";
     const int active = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (active < 0) return false;
     UniqueFd file(active);
@@ -68,9 +66,7 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 PpdevDevice::PpdevDevice(std::string path, std::string lockDirectory)
     : path_(std::move(path)), panelLock_(std::move(lockDirectory)) {}
 
-PpdevDevice::~PpdevDevice() {
-    close();
-}
+PpdevDevice::~PpdevDevice() { close(); }
 
 int PpdevDevice::hold() {
     struct stat st {};
@@ -123,12 +119,9 @@ int PpdevDevice::open() {
     struct stat st {};
     if (::stat(path_.c_str(), &st) != 0) return IoErrorCodeFromErrno(errno);
     switch (PortNodeKindOf(st)) {
-        case PortNodeKind::ParallelPort:
-            return OpenPort();
-        case PortNodeKind::Fifo:
-            return OpenFifo();
-        case PortNodeKind::NotAPort:
-            break;
+        case PortNodeKind::ParallelPort: return OpenPort();
+        case PortNodeKind::Fifo: return OpenFifo();
+        case PortNodeKind::NotAPort: break;
     }
     return kNotAPort;
 }
@@ -190,8 +183,7 @@ int PpdevDevice::OpenFifo() {
 
 int PpdevDevice::write(std::uint8_t byte, int& written) {
     switch (mode_) {
-        case Mode::Closed:
-            return kNotOpen;
+        case Mode::Closed: return kNotOpen;
         case Mode::Claimed: {
             // PPWDATA takes a pointer to an unsigned char and sets all eight data lines at once.
             unsigned char data = byte;
@@ -201,8 +193,7 @@ int PpdevDevice::write(std::uint8_t byte, int& written) {
             written = 1;
             return 0;
         }
-        case Mode::Fifo:
-            break;
+        case Mode::Fifo: break;
     }
     const ssize_t n = RetryOnEintr([&] { return QuietPipeWrite(fd_.get(), &byte, 1); });
     if (n < 0) {

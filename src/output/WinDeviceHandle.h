@@ -18,7 +18,8 @@ public:
 
     WinDeviceHandle(const WinDeviceHandle&) = delete;
     WinDeviceHandle& operator=(const WinDeviceHandle&) = delete;
-    WinDeviceHandle(WinDeviceHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    WinDeviceHandle(WinDeviceHandle&& other) noexcept
+        : handle_(std::exchange(other.handle_, nullptr)) {}
     WinDeviceHandle& operator=(WinDeviceHandle&& other) noexcept {
         if (this != &other) {
             Close();

@@ -41,13 +41,9 @@ int WinLptDevice::hold() {
     switch (WaitForSingleObject(mutex_.Get(), 0)) {
         case WAIT_OBJECT_0:
         // The panel that held it ended without letting go (it crashed): the port is ours.
-        case WAIT_ABANDONED:
-            held_ = true;
-            return 0;
-        case WAIT_TIMEOUT:
-            return kPortHeldByAnotherPanel;
-        default:
-            return LastError();
+        case WAIT_ABANDONED: held_ = true; return 0;
+        case WAIT_TIMEOUT: return kPortHeldByAnotherPanel;
+        default: return LastError();
     }
 }
 
@@ -59,10 +55,8 @@ void WinLptDevice::letGo() {
 
 WinLptDevice::Kind WinLptDevice::KindOf(DWORD fileType) {
     switch (fileType) {
-        case FILE_TYPE_CHAR:
-            return Kind::Port;
-        case FILE_TYPE_PIPE:
-            return Kind::Pipe;
+        case FILE_TYPE_CHAR: return Kind::Port;
+        case FILE_TYPE_PIPE: return Kind::Pipe;
         default:  // a file on a disk, or what Windows cannot tell
             return Kind::NotAPort;
     }
@@ -75,13 +69,9 @@ int WinLptDevice::open() {
     if (h == INVALID_HANDLE_VALUE) return LastError();
     file_ = WinDeviceHandle(h);
     switch (KindOf(GetFileType(h))) {
-        case Kind::Port:
-            break;
-        case Kind::Pipe:
-            return OpenPipe();
-        case Kind::NotAPort:
-            file_.Close();
-            return kNotAPort;
+        case Kind::Port: break;
+        case Kind::Pipe: return OpenPipe();
+        case Kind::NotAPort: file_.Close(); return kNotAPort;
     }
 
     // Windows' parallel driver takes time-outs for a parallel device through the same

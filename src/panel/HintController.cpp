@@ -75,8 +75,8 @@ void HintController::OnShowTimer() {
     Rect onScreen = current_->BoundsRect();
     onScreen.left += origin.x;
     onScreen.top += origin.y;
-    platform_.showHint(text, HintPosition(onScreen, platform_.hintSize(text),
-                                          platform_.screenRect()));
+    platform_.showHint(text,
+                       HintPosition(onScreen, platform_.hintSize(text), platform_.screenRect()));
     showing_ = true;
     hideTimer_ = platform_.startTimer(kHideAfterMs, [this] { OnHideTimer(); });
 }

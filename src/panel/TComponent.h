@@ -56,7 +56,7 @@ public:
     const Rect& BoundsRect() const { return bounds_; }
     bool Visible = true;
     bool Enabled = true;
-    std::string Hint;       // text before the first "|" is what a hint shows
+    std::string Hint;  // text before the first "|" is what a hint shows
     bool ShowHint = false;
     TNotifyEvent OnClick;
     TNotifyEvent OnDblClick;

@@ -75,13 +75,14 @@ public:
     // The code of the failure the last cycle ended with (0: it worked, or no cycle ran since
     // port output was switched on) and whether the user has been shown it yet.
     int PortFailure() const { return failingCode_; }
-    bool PortFailureUnreported() const { return failingCode_ != 0 && failingCode_ != reportedPortCode_; }
+    bool PortFailureUnreported() const {
+        return failingCode_ != 0 && failingCode_ != reportedPortCode_;
+    }
 
     // How deeply running lights may nest: each double click on `vl` that comes while an
     // earlier light still waits runs inside it, a level or two at human speed.
     static constexpr int kMaxLightNesting = 32;
     int LightNesting() const { return lightNesting_; }
-
 
 private:
     void CreateComponents();

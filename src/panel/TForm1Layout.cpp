@@ -52,8 +52,8 @@ void TForm1::CreateComponents() {
     p4 = image("p4", {170, 80}, artwork::led(Led::RedOff));
     p5 = image("p5", {210, 80}, artwork::led(Led::RedOff));
     p6 = image("p6", {250, 80}, artwork::led(Led::RedOff));
-    const Led states[] = {Led::GreenOff, Led::GreenOn,  Led::YellowOff,
-                          Led::YellowOn, Led::RedOff, Led::RedOn};
+    const Led states[] = {Led::GreenOff, Led::GreenOn, Led::YellowOff,
+                          Led::YellowOn, Led::RedOff,  Led::RedOn};
     const char* stateNames[] = {"goff", "gon", "ooff", "oon", "roff", "ron"};
     TImage** stateFields[] = {&goff, &gon, &ooff, &oon, &roff, &ron};
     for (int i = 0; i < 6; ++i) {
@@ -78,8 +78,8 @@ void TForm1::CreateComponents() {
     auto bind = [this](void (TForm1::*handler)(TComponent*)) {
         return [this, handler](TComponent* sender) { (this->*handler)(sender); };
     };
-    for (TControl* c : std::initializer_list<TControl*>{
-             a1, a2, a3, a4, a5, a6, p1, p2, p3, p4, p5, p6, l1, l2, l3, l4, l5, l6, Label2})
+    for (TControl* c : std::initializer_list<TControl*>{a1, a2, a3, a4, a5, a6, p1, p2, p3, p4, p5,
+                                                        p6, l1, l2, l3, l4, l5, l6, Label2})
         c->OnClick = bind(&TForm1::pClick);
     v5->OnDblClick = bind(&TForm1::v5DblClick);
     pout->OnDblClick = bind(&TForm1::poutDblClick);

@@ -25,8 +25,8 @@ struct Rect {
     int width = 0;
     int height = 0;
 
-    int right() const { return left + width; }    // one past the last column
-    int bottom() const { return top + height; }   // one past the last row
+    int right() const { return left + width; }   // one past the last column
+    int bottom() const { return top + height; }  // one past the last row
     bool empty() const { return width <= 0 || height <= 0; }
     bool contains(Point p) const {
         return p.x >= left && p.x < right() && p.y >= top && p.y < bottom();

@@ -77,7 +77,7 @@ public:
     virtual void invalidate(const Rect& r) = 0;
 
     // Hint popup in screen coordinates: topmost, never takes the focus.
-    virtual Size hintSize(const std::string& text) const = 0;   // text + frame + padding
+    virtual Size hintSize(const std::string& text) const = 0;  // text + frame + padding
     virtual void showHint(const std::string& text, Point screenTopLeft) = 0;
     virtual void hideHint() = 0;
     virtual Rect screenRect() const = 0;

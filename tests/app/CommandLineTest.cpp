@@ -30,9 +30,7 @@ struct LineCase {
     std::string name;
 };
 
-void PrintTo(const LineCase& c, std::ostream* os) {
-    *os << c.label;
-}
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.label; }
 
 LineCase Runs(const char* label, PortRules rules, std::vector<std::string> args, std::string device,
               std::string name) {

@@ -24,24 +24,24 @@ TEST_P(CreditLineText, NamesThePort) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, CreditLineText,
-    ::testing::Values(
-        std::make_tuple("LPT1", "PIO Out · 6 Kanäle an LPT1"),
-        std::make_tuple("LPT2", "PIO Out · 6 Kanäle an LPT2"),
-        std::make_tuple("LPT9", "PIO Out · 6 Kanäle an LPT9"),
-        std::make_tuple("/dev/usb/lp0", "PIO Out · 6 Kanäle an /dev/usb/lp0"),
-        // 16 narrow characters fit; with one more the start gives way to "…".
-        std::make_tuple("/dev/port-fifo-a", "PIO Out · 6 Kanäle an /dev/port-fifo-a"),
-        std::make_tuple("/dev/port-fifo-ab", "PIO Out · 6 Kanäle an …dev/port-fifo-ab"),
-        std::make_tuple("/dev/serial/by-path/pci-0000:03:00.0-parport",
-                        "PIO Out · 6 Kanäle an …:03:00.0-parport"),
-        // Wide characters take more room: 9 capitals W fit.
-        std::make_tuple("/dev/WWWWWWWWWWW", "PIO Out · 6 Kanäle an …WWWWWWWWW"),
-        std::make_tuple("/dev/mmmmmm", "PIO Out · 6 Kanäle an /dev/mmmmmm"),
-        std::make_tuple("/dev/mmmmmmm", "PIO Out · 6 Kanäle an …dev/mmmmmmm"),
-        // Characters, not bytes: "ä" (two bytes) is never split.
-        std::make_tuple("/home/jürgen/äääää", "PIO Out · 6 Kanäle an …ürgen/äääää"),
-        std::make_tuple("/ää", "PIO Out · 6 Kanäle an /ää"),
-        std::make_tuple("", "PIO Out · 6 Kanäle an ")),
+    ::testing::Values(std::make_tuple("LPT1", "PIO Out · 6 Kanäle an LPT1"),
+                      std::make_tuple("LPT2", "PIO Out · 6 Kanäle an LPT2"),
+                      std::make_tuple("LPT9", "PIO Out · 6 Kanäle an LPT9"),
+                      std::make_tuple("/dev/usb/lp0", "PIO Out · 6 Kanäle an /dev/usb/lp0"),
+                      // 16 narrow characters fit; with one more the start gives way to "…".
+                      std::make_tuple("/dev/port-fifo-a", "PIO Out · 6 Kanäle an /dev/port-fifo-a"),
+                      std::make_tuple("/dev/port-fifo-ab",
+                                      "PIO Out · 6 Kanäle an …dev/port-fifo-ab"),
+                      std::make_tuple("/dev/serial/by-path/pci-0000:03:00.0-parport",
+                                      "PIO Out · 6 Kanäle an …:03:00.0-parport"),
+                      // Wide characters take more room: 9 capitals W fit.
+                      std::make_tuple("/dev/WWWWWWWWWWW", "PIO Out · 6 Kanäle an …WWWWWWWWW"),
+                      std::make_tuple("/dev/mmmmmm", "PIO Out · 6 Kanäle an /dev/mmmmmm"),
+                      std::make_tuple("/dev/mmmmmmm", "PIO Out · 6 Kanäle an …dev/mmmmmmm"),
+                      // Characters, not bytes: "ä" (two bytes) is never split.
+                      std::make_tuple("/home/jürgen/äääää", "PIO Out · 6 Kanäle an …ürgen/äääää"),
+                      std::make_tuple("/ää", "PIO Out · 6 Kanäle an /ää"),
+                      std::make_tuple("", "PIO Out · 6 Kanäle an ")),
     [](const auto& test) { return "case" + std::to_string(test.index); });
 
 TEST(CreditLine, TheFirstPortGivesThePanelsOwnLine) {

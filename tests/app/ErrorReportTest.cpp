@@ -6,9 +6,9 @@
 
 #include <stdexcept>
 
-#include "toolbox/Exception.h"
 #include "panel/TComponent.h"
 #include "support/SimPlatform.h"
+#include "toolbox/Exception.h"
 
 namespace pio {
 

@@ -21,9 +21,7 @@ struct PortCase {
     const char* holdName;
 };
 
-void PrintTo(const PortCase& c, std::ostream* os) {
-    *os << c.label;
-}
+void PrintTo(const PortCase& c, std::ostream* os) { *os << c.label; }
 
 constexpr PortRules L = PortRules::Linux;
 constexpr PortRules W = PortRules::Windows;

@@ -16,9 +16,7 @@ namespace {
 
 using Filter = std::function<bool(int, int)>;
 
-double lumaOf(Picture::Rgb c) {
-    return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b;
-}
+double lumaOf(Picture::Rgb c) { return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b; }
 
 struct Stats {
     double r = 0, g = 0, b = 0, lumaSd = 0, brightest = -1;
@@ -241,9 +239,7 @@ struct LedLook {
 };
 class ArtworkLedTest : public ::testing::TestWithParam<LedLook> {};
 
-double ledRadius(int x, int y) {
-    return std::hypot(x - 5.0, y - 5.0);
-}
+double ledRadius(int x, int y) { return std::hypot(x - 5.0, y - 5.0); }
 // Upper part of the dome between two radii, clear of the highlight and the bottom rim.
 Filter upperDome(double d0, double d1) {
     return [=](int x, int y) { return ledRadius(x, y) >= d0 && ledRadius(x, y) <= d1 && y <= 5; };

@@ -53,10 +53,8 @@ TEST(IoErrorCode, UnlistedErrnoNeverYieldsAMessageCode) {
             case ENOSPC:
             case ENOMEM:
             case EINVAL:
-            case ENOTTY:
-                continue;
-            default:
-                EXPECT_EQ(IoErrorCodeFromErrno(err), 1117) << "errno " << err;
+            case ENOTTY: continue;
+            default: EXPECT_EQ(IoErrorCodeFromErrno(err), 1117) << "errno " << err;
         }
     }
 }

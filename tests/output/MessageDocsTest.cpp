@@ -41,7 +41,8 @@ std::set<std::string> LinuxCycleMessages() {
     // Every errno value Linux has: whatever a call returns maps to one of these codes.
     for (int err = 1; err < 134; ++err) messages.insert(IoErrorMessage(IoErrorCodeFromErrno(err)));
     // The codes the device and the writer make themselves.
-    for (int code : {kNotAPort, kPortHeldByAnotherPanel, 101}) messages.insert(IoErrorMessage(code));
+    for (int code : {kNotAPort, kPortHeldByAnotherPanel, 101})
+        messages.insert(IoErrorMessage(code));
     return messages;
 }
 

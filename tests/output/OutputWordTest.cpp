@@ -7,7 +7,6 @@
 #include <tuple>
 #include <vector>
 
-
 namespace pio {
 
 TEST(OutputWord, ResetSetsTheThreeGlobals) {
@@ -93,17 +92,13 @@ TEST_P(LoadBarsTest, Thresholds) {
     EXPECT_EQ(LoadBars(std::get<0>(GetParam())), std::get<1>(GetParam()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, LoadBarsTest,
-                         ::testing::Values(std::make_tuple(0, 0), std::make_tuple(1, 1),
-                                           std::make_tuple(10, 1), std::make_tuple(11, 3),
-                                           std::make_tuple(30, 3), std::make_tuple(31, 7),
-                                           std::make_tuple(90, 7), std::make_tuple(91, 15),
-                                           std::make_tuple(270, 15), std::make_tuple(271, 31),
-                                           std::make_tuple(810, 31), std::make_tuple(900, 31),
-                                           std::make_tuple(901, 63),
-                                           std::make_tuple(100000, 63)),
-                         [](const auto& test) {
-                             return "late" + std::to_string(std::get<0>(test.param)) + "ms";
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LoadBarsTest,
+    ::testing::Values(std::make_tuple(0, 0), std::make_tuple(1, 1), std::make_tuple(10, 1),
+                      std::make_tuple(11, 3), std::make_tuple(30, 3), std::make_tuple(31, 7),
+                      std::make_tuple(90, 7), std::make_tuple(91, 15), std::make_tuple(270, 15),
+                      std::make_tuple(271, 31), std::make_tuple(810, 31), std::make_tuple(900, 31),
+                      std::make_tuple(901, 63), std::make_tuple(100000, 63)),
+    [](const auto& test) { return "late" + std::to_string(std::get<0>(test.param)) + "ms"; });
 
 }  // namespace pio

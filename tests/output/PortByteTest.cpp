@@ -52,8 +52,7 @@ INSTANTIATE_TEST_SUITE_P(Words, PortByteTest,
                                            ByteCase{-1, 252}),
                          [](const auto& test) {
                              const long long w = test.param.word;
-                             return (w < 0 ? "wordMinus" : "word") +
-                                    std::to_string(w < 0 ? -w : w);
+                             return (w < 0 ? "wordMinus" : "word") + std::to_string(w < 0 ? -w : w);
                          });
 
 }  // namespace pio

@@ -108,7 +108,8 @@ TEST(PortHold, AReplacedStandInIsHeldAfresh) {
 
 // Two nodes of one device are one port; two ports are two.
 TEST(PortHold, IsPerDeviceNotPerNode) {
-    struct stat a {}, b {}, other {};
+    struct stat a {
+    }, b{}, other{};
     a.st_mode = b.st_mode = other.st_mode = S_IFCHR | 0660;
     a.st_rdev = b.st_rdev = makedev(99, 0);
     a.st_ino = 17;
@@ -213,7 +214,8 @@ TEST(FifoStandIn, AFullPipeIsNotReadyAndTheNextByteFollowsOnceRead) {
 
 TEST(QuietPipeWrite, AReaderThatLeftIsAnErrorNotTheEndOfTheProgram) {
     // SIGPIPE's default action ends the process: this test only survives if the write keeps it.
-    struct sigaction dfl {}, old {};
+    struct sigaction dfl {
+    }, old{};
     dfl.sa_handler = SIG_DFL;
     ASSERT_EQ(sigaction(SIGPIPE, &dfl, &old), 0);
     int ends[2];

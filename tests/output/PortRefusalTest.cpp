@@ -45,18 +45,14 @@ struct NotAPortCase {
     std::function<bool(const TempDir& dir)> untouched;
 };
 
-bool Unchecked(const TempDir&) {
-    return true;
-}
+bool Unchecked(const TempDir&) { return true; }
 
 std::string UserFile(const TempDir& dir) {
     std::ofstream(dir / "notes.txt", std::ios::binary) << kUserData;
     return dir / "notes.txt";
 }
 
-bool UserFileUntouched(const TempDir& dir) {
-    return Contents(dir / "notes.txt") == kUserData;
-}
+bool UserFileUntouched(const TempDir& dir) { return Contents(dir / "notes.txt") == kUserData; }
 
 class NotAPort : public ::testing::TestWithParam<NotAPortCase> {};
 
@@ -82,7 +78,8 @@ class Pty final {
 public:
     Pty() {
         master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) slave_ = ptsname(master_);
+        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0)
+            slave_ = ptsname(master_);
     }
     ~Pty() {
         if (master_ >= 0) close(master_);
@@ -125,10 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
         NotAPortCase{"Directory", [](const TempDir& dir) { return dir.path(); }, Unchecked},
         NotAPortCase{"Terminal", [](const TempDir&) { return ThePty().slave(); },
                      [](const TempDir&) { return ThePty().silent(); }},
-        NotAPortCase{"DevNull", [](const TempDir&) { return std::string("/dev/null"); },
-                     Unchecked},
-        NotAPortCase{"DevZero", [](const TempDir&) { return std::string("/dev/zero"); },
-                     Unchecked},
+        NotAPortCase{"DevNull", [](const TempDir&) { return std::string("/dev/null"); }, Unchecked},
+        NotAPortCase{"DevZero", [](const TempDir&) { return std::string("/dev/zero"); }, Unchecked},
         NotAPortCase{"Socket",
                      [](const TempDir& dir) -> std::string {
                          sockaddr_un addr{};
@@ -185,10 +180,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(KindCase{S_IFCHR | 0660, makedev(99, 0), PortNodeKind::ParallelPort},
                       KindCase{S_IFCHR | 0600, makedev(99, 3), PortNodeKind::ParallelPort},
                       KindCase{S_IFIFO | 0600, 0, PortNodeKind::Fifo},
-                      KindCase{S_IFCHR | 0666, makedev(1, 3), PortNodeKind::NotAPort},   // null
-                      KindCase{S_IFCHR | 0640, makedev(1, 4), PortNodeKind::NotAPort},   // port
-                      KindCase{S_IFCHR | 0620, makedev(136, 2), PortNodeKind::NotAPort}, // pts
-                      KindCase{S_IFCHR | 0660, makedev(6, 0), PortNodeKind::NotAPort},   // lp
+                      KindCase{S_IFCHR | 0666, makedev(1, 3), PortNodeKind::NotAPort},    // null
+                      KindCase{S_IFCHR | 0640, makedev(1, 4), PortNodeKind::NotAPort},    // port
+                      KindCase{S_IFCHR | 0620, makedev(136, 2), PortNodeKind::NotAPort},  // pts
+                      KindCase{S_IFCHR | 0660, makedev(6, 0), PortNodeKind::NotAPort},    // lp
                       KindCase{S_IFBLK | 0660, makedev(99, 0), PortNodeKind::NotAPort},
                       KindCase{S_IFREG | 0644, 0, PortNodeKind::NotAPort},
                       KindCase{S_IFDIR | 0755, 0, PortNodeKind::NotAPort},

@@ -29,9 +29,7 @@ struct FaultCase {
     Calls calls;
 };
 
-static void PrintTo(const FaultCase& c, std::ostream* os) {
-    *os << c.name;
-}
+static void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
 class PortWriterFaultTest : public ::testing::TestWithParam<FaultCase> {};
 

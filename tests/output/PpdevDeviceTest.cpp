@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -8,7 +9,6 @@
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
-#include <csignal>
 #include <termios.h>
 #include <unistd.h>
 
@@ -21,8 +21,8 @@
 #include "output/EInOutError.h"
 #include "output/PortByte.h"
 #include "output/PortWriter.h"
-#include "support/CycleCode.h"
 #include "output/PpdevDevice.h"
+#include "support/CycleCode.h"
 #include "support/linux/TempDir.h"
 
 namespace pio {
@@ -37,9 +37,7 @@ constexpr int kCycles = 100000;
 
 // The word for cycle i: walks through all 128 words, in an order unlike 0,1,2... so a
 // dropped or repeated byte cannot line up with its neighbour by accident.
-std::int32_t WordFor(int i) {
-    return (i * 37 + i / 128) % 128;
-}
+std::int32_t WordFor(int i) { return (i * 37 + i / 128) % 128; }
 
 int OpenFdCount() {
     int count = 0;
@@ -138,7 +136,6 @@ TEST(PpdevDevice, FifoGetsEveryByteInOrderAndNoDescriptorLeaks) {
     close(readFd);
     EXPECT_EQ(OpenFdCount(), before);
 }
-
 
 TEST(PpdevDevice, MissingPathIsFileNotFound) {
     TempDir dir;

@@ -59,8 +59,7 @@ TEST_F(HintTest, QuickWhenAHintWasShowing) {
 }
 
 TEST_F(HintTest, OnlyTheFourSwitchesShowHints) {
-    sim.at(100).move(At(rig.form.a1)).at(1000).move(At(rig.form.p2)).at(2000).move(
-        At(rig.form.l3));
+    sim.at(100).move(At(rig.form.a1)).at(1000).move(At(rig.form.p2)).at(2000).move(At(rig.form.l3));
     sim.at(3000).move(At(rig.form.Label1)).at(4000).move({5, 5});
     sim.runUntil(5000);
     EXPECT_TRUE(sim.hints().empty());
@@ -88,13 +87,18 @@ INSTANTIATE_TEST_SUITE_P(
     Ways, HintGoneTest,
     ::testing::Values(
         GoneCase{"key", [](SimPlatform& s, PanelRig&) { s.key(); }},
-        GoneCase{"leftPress", [](SimPlatform& s, PanelRig& r) { s.press(PanelRig::Centre(r.form.pout)); }},
+        GoneCase{"leftPress",
+                 [](SimPlatform& s, PanelRig& r) { s.press(PanelRig::Centre(r.form.pout)); }},
         GoneCase{"rightPress",
                  [](SimPlatform& s, PanelRig& r) {
                      s.press(PanelRig::Centre(r.form.pout), MouseButton::Right);
                  }},
-        GoneCase{"ontoSocket", [](SimPlatform& s, PanelRig& r) { s.move(PanelRig::Centre(r.form.a6)); }},
-        GoneCase{"ontoBackground", [](SimPlatform& s, PanelRig&) { s.move({320, 10}); }},
+        GoneCase{"ontoSocket",
+                 [](SimPlatform& s, PanelRig& r) { s.move(PanelRig::Centre(r.form.a6)); }},
+        GoneCase{"ontoBackground",
+                 [](SimPlatform& s, PanelRig&) {
+                     s.move({320, 10});
+                 }},
         GoneCase{"leave", [](SimPlatform& s, PanelRig&) { s.leave(); }},
         GoneCase{"deactivated", [](SimPlatform& s, PanelRig&) { s.activate(false); }}),
     [](const auto& test) { return std::string(test.param.what); });

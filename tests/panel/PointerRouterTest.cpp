@@ -52,7 +52,7 @@ protected:
 }  // namespace
 
 TEST_F(PointerRouterTest, TopmostVisibleEnabledControlWins) {
-    EXPECT_EQ(router.ControlAt({15, 15}), top);     // hidden one above is passed over
+    EXPECT_EQ(router.ControlAt({15, 15}), top);  // hidden one above is passed over
     EXPECT_EQ(router.ControlAt({5, 5}), bottom);
     EXPECT_EQ(router.ControlAt({29, 29}), top);     // last pixel of top
     EXPECT_EQ(router.ControlAt({30, 30}), bottom);  // one past it

@@ -78,10 +78,10 @@ TEST_F(PatternTest, RefreshAndClicksKeepWorkingWhileTheLightRuns) {
     // Port bytes followed the light: 8 (word 2) ... 16 (word 4) ... 144 (36) ... 32 (72).
     const auto& bytes = rig.device.bytes();
     ASSERT_GE(bytes.size(), 50u);
-    EXPECT_EQ(bytes[10], 8);   // tick 110
-    EXPECT_EQ(bytes[20], 16);  // tick 210
-    EXPECT_EQ(bytes[25], 144); // tick 260
-    EXPECT_EQ(bytes[30], 32);  // tick 310: 72 has bit 6, which falls out
+    EXPECT_EQ(bytes[10], 8);    // tick 110
+    EXPECT_EQ(bytes[20], 16);   // tick 210
+    EXPECT_EQ(bytes[25], 144);  // tick 260
+    EXPECT_EQ(bytes[30], 32);   // tick 310: 72 has bit 6, which falls out
 }
 
 TEST_F(PatternTest, RestartWhileUnwindingNestsTheNewLoop) {
@@ -185,8 +185,8 @@ TEST_F(PatternTest, ViewSwitchedOffDuringAProbeStaysOff) {
     sim.runUntil(3000);
     EXPECT_EQ(form.peak->Tag, 0);
     EXPECT_FALSE(form.tick->Enabled());
-    EXPECT_EQ(outword, 4);          // no bar overwrote the click
-    EXPECT_EQ(minTime, 5000);       // and no probe was recorded
+    EXPECT_EQ(outword, 4);     // no bar overwrote the click
+    EXPECT_EQ(minTime, 5000);  // and no probe was recorded
     EXPECT_EQ(form.Label2->Caption(), "0");
 }
 

@@ -146,7 +146,9 @@ TEST(Layout, AnIdleRefreshRepaintsNothing) {
     const int before = rig.sim.paints();
     rig.sim.runUntil(1000);
     EXPECT_EQ(rig.sim.paints(), before);
-    rig.sim.at(1000).doubleClick(PanelRig::Centre(rig.form.v5)).click(PanelRig::Centre(rig.form.a2));
+    rig.sim.at(1000)
+        .doubleClick(PanelRig::Centre(rig.form.v5))
+        .click(PanelRig::Centre(rig.form.a2));
     rig.sim.runUntil(1015);
     EXPECT_EQ(rig.sim.paints(), before + 2);  // v5's switch, then p2 at the refresh
 }

@@ -39,9 +39,9 @@ class Soak {
 public:
     explicit Soak(std::uint64_t seed) : rng_(seed) {
         auto& f = rig_.form;
-        targets_ = {f.a1, f.a2, f.a3, f.a4, f.a5, f.a6, f.p1, f.p2, f.p3, f.p4,
-                    f.p5, f.p6, f.l1, f.l2, f.l3, f.l4, f.l5, f.l6, f.v5, f.pout,
-                    f.vl, f.peak, f.Label1, f.Image1};
+        targets_ = {f.a1, f.a2, f.a3, f.a4,   f.a5, f.a6,   f.p1,     f.p2,
+                    f.p3, f.p4, f.p5, f.p6,   f.l1, f.l2,   f.l3,     f.l4,
+                    f.l5, f.l6, f.v5, f.pout, f.vl, f.peak, f.Label1, f.Image1};
         // Wrap the two timers' handlers to know when a probe waits and to check each refresh.
         f.tick->SetOnTimer([this](TComponent* s) {
             ++probing_;
@@ -101,13 +101,22 @@ private:
         SimPlatform& sim = rig_.sim;
         for (std::int64_t t = start; t < start + kMinute; t += 20 + rng_.Below(600)) {
             sim.at(t);
-            const TControl* c = targets_[static_cast<std::size_t>(rng_.Below(int(targets_.size())))];
+            const TControl* c =
+                targets_[static_cast<std::size_t>(rng_.Below(int(targets_.size())))];
             const Rect& r = c->BoundsRect();
-            const Point p{r.left + rng_.Below(r.width), std::max(0, r.top) + rng_.Below(r.height - 1)};
+            const Point p{r.left + rng_.Below(r.width),
+                          std::max(0, r.top) + rng_.Below(r.height - 1)};
             switch (rng_.Below(12)) {
-                case 0: case 1: case 2: sim.click(p); break;
-                case 3: case 4: sim.doubleClick(p); break;
-                case 5: sim.press(p).at(t + rng_.Below(300)).release({rng_.Below(340), rng_.Below(200)}); break;
+                case 0:
+                case 1:
+                case 2: sim.click(p); break;
+                case 3:
+                case 4: sim.doubleClick(p); break;
+                case 5:
+                    sim.press(p)
+                        .at(t + rng_.Below(300))
+                        .release({rng_.Below(340), rng_.Below(200)});
+                    break;
                 case 6: sim.move(p); break;
                 case 7: sim.key(); break;
                 case 8: sim.activate(rng_.Below(2) == 0); break;

@@ -95,11 +95,11 @@ TEST(SimPlatform, TimerRestartRules) {
     std::vector<std::int64_t> ticks;
     TTimer timer("t", sim, 100, true);
     timer.SetOnTimer([&](TComponent*) { ticks.push_back(sim.tickCount()); });
-    sim.at(150).call([&] { timer.SetEnabled(true); });   // same value: nothing changes
-    sim.at(250).call([&] { timer.SetInterval(100); });   // same value: nothing changes
-    sim.at(330).call([&] { timer.SetInterval(50); });    // restarts: next at 380
+    sim.at(150).call([&] { timer.SetEnabled(true); });  // same value: nothing changes
+    sim.at(250).call([&] { timer.SetInterval(100); });  // same value: nothing changes
+    sim.at(330).call([&] { timer.SetInterval(50); });   // restarts: next at 380
     sim.at(400).call([&] { timer.SetEnabled(false); });
-    sim.at(410).call([&] { timer.SetEnabled(true); });   // restarts: next at 460
+    sim.at(410).call([&] { timer.SetEnabled(true); });  // restarts: next at 460
     sim.runUntil(470);
     EXPECT_EQ(ticks, (std::vector<std::int64_t>{100, 200, 300, 380, 460}));
 }

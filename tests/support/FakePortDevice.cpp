@@ -57,22 +57,12 @@ int FakePortDevice::close() {
     return 0;
 }
 
-void FakePortDevice::failOpen(int code, Times times) {
-    openFault_ = Fault{true, code, times};
-}
-void FakePortDevice::failWrite(int code, Times times) {
-    writeFault_ = Fault{true, code, times};
-}
-void FakePortDevice::shortWrite(int count, Times times) {
-    shortWrite_ = Fault{true, count, times};
-}
-void FakePortDevice::failClose(int code, Times times) {
-    closeFault_ = Fault{true, code, times};
-}
+void FakePortDevice::failOpen(int code, Times times) { openFault_ = Fault{true, code, times}; }
+void FakePortDevice::failWrite(int code, Times times) { writeFault_ = Fault{true, code, times}; }
+void FakePortDevice::shortWrite(int count, Times times) { shortWrite_ = Fault{true, count, times}; }
+void FakePortDevice::failClose(int code, Times times) { closeFault_ = Fault{true, code, times}; }
 
-void FakePortDevice::failHold(int code, Times times) {
-    holdFault_ = Fault{true, code, times};
-}
+void FakePortDevice::failHold(int code, Times times) { holdFault_ = Fault{true, code, times}; }
 
 void FakePortDevice::heal() {
     openFault_ = Fault{};

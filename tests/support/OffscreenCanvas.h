@@ -25,8 +25,8 @@ public:
         target().drawPicture(at, picture);
     }
     void fillRect(const Rect& r, std::uint32_t rgb) override { target().fillRect(r, rgb); }
-    void drawText(const Rect& box, const std::string& utf8, const FontSpec& font,
-                  std::uint32_t rgb, TextAlign align) override {
+    void drawText(const Rect& box, const std::string& utf8, const FontSpec& font, std::uint32_t rgb,
+                  TextAlign align) override {
         target().drawText(box, utf8, font, rgb, align);
     }
 
@@ -35,7 +35,7 @@ public:
     PixelImage image();
 
 private:
-    struct Surface;  // the platform's image, painter and canvas
+    struct Surface;    // the platform's image, painter and canvas
     Canvas& target();  // the platform's canvas on the surface
     std::unique_ptr<Surface> surface_;
 };

@@ -92,8 +92,7 @@ public:
     void waitForEvents(std::int64_t deadline) override;
     void run() override;
     void post(Handler fn) override;
-    void messageBox(const std::string& text, const std::string& caption,
-                    MessageIcon icon) override;
+    void messageBox(const std::string& text, const std::string& caption, MessageIcon icon) override;
     void invalidate(const Rect& r) override { dirty_ = dirty_.united(r); }
     Size hintSize(const std::string& text) const override;
     void showHint(const std::string& text, Point screenTopLeft) override;
@@ -118,7 +117,7 @@ private:
     using Key = std::pair<std::int64_t, std::uint64_t>;  // (time, sequence)
 
     SimPlatform& input(std::function<void(WindowSink&)> fn);
-    bool handleOne();   // handles the next pending thing; false if nothing is pending
+    bool handleOne();  // handles the next pending thing; false if nothing is pending
     bool handleNext();
     std::int64_t nextTime() const;
     void check() const;

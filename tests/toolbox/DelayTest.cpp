@@ -38,8 +38,8 @@ TEST(Delay, HandsOnEveryEventThatFallsDueInOrder) {
     sim.at(40).call([&] { log.emplace_back("a40"); });
     sim.at(60).call([&] { log.emplace_back("b60"); });
     sim.runUntil(106);
-    EXPECT_EQ(log, (std::vector<std::string>{"tick30", "a40", "b60", "tick60", "tick90",
-                                             "done105"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"tick30", "a40", "b60", "tick60", "tick90", "done105"}));
 }
 
 TEST(Delay, ASlowNestedHandlerMakesTheWaitLate) {

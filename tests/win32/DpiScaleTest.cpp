@@ -9,13 +9,13 @@ namespace {
 
 TEST(DpiScaleTest, FactorIsTheWholeNumberNearestToDpiOver96) {
     EXPECT_EQ(DpiScale::ForDpi(96), 1);
-    EXPECT_EQ(DpiScale::ForDpi(120), 1);   // 125 %
+    EXPECT_EQ(DpiScale::ForDpi(120), 1);  // 125 %
     EXPECT_EQ(DpiScale::ForDpi(143), 1);
-    EXPECT_EQ(DpiScale::ForDpi(144), 2);   // 150 %: halves go up
-    EXPECT_EQ(DpiScale::ForDpi(168), 2);   // 175 %
-    EXPECT_EQ(DpiScale::ForDpi(192), 2);   // 200 %
-    EXPECT_EQ(DpiScale::ForDpi(240), 3);   // 250 %
-    EXPECT_EQ(DpiScale::ForDpi(288), 3);   // 300 %
+    EXPECT_EQ(DpiScale::ForDpi(144), 2);  // 150 %: halves go up
+    EXPECT_EQ(DpiScale::ForDpi(168), 2);  // 175 %
+    EXPECT_EQ(DpiScale::ForDpi(192), 2);  // 200 %
+    EXPECT_EQ(DpiScale::ForDpi(240), 3);  // 250 %
+    EXPECT_EQ(DpiScale::ForDpi(288), 3);  // 300 %
     EXPECT_EQ(DpiScale::ForDpi(384), 4);
 }
 

@@ -2,8 +2,8 @@
 // Windows itself reads the icon: pio-out.ico loaded from the file, and the MAINICON resource
 // of pio-out.exe, at each size Windows asks for, show the icon built into the program pixel
 // for pixel, transparent where it is transparent.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>

@@ -64,10 +64,10 @@ TEST_F(PanelWindowTest, ButtonsReachThePanelInLogicalPixels) {
     Send(WM_LBUTTONUP, 301, 41);
     Send(WM_RBUTTONDOWN, 5, 6);
     Send(WM_RBUTTONUP, 5, 6);
-    EXPECT_EQ(sink.calls, (std::vector<std::string>{
-                              "press 301,41 left", "release 301,41 left",
-                              "press 301,41 left double", "release 301,41 left",
-                              "press 5,6 right", "release 5,6 right"}));
+    EXPECT_EQ(sink.calls,
+              (std::vector<std::string>{"press 301,41 left", "release 301,41 left",
+                                        "press 301,41 left double", "release 301,41 left",
+                                        "press 5,6 right", "release 5,6 right"}));
 }
 
 TEST_F(PanelWindowTest, APressCapturesThePointerUntilTheLastButtonIsUp) {

@@ -22,7 +22,8 @@ double CpuMs() {
     GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
     const auto ms = [](FILETIME t) {
         return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
-                                   t.dwLowDateTime) / 10000.0;
+                                   t.dwLowDateTime) /
+               10000.0;
     };
     return ms(kernel) + ms(user);
 }

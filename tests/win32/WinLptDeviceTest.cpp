@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(WinLptDeviceTest, AMissingPortGivesCodeTwo) {
     TempFile port("pio-lpt-missing-");
     WinLptDevice device(port.path());
-    EXPECT_EQ(device.open(), 2);  // "Datei nicht gefunden"
+    EXPECT_EQ(device.open(), 2);              // "Datei nicht gefunden"
     EXPECT_EQ(port.Contents(), "<missing>");  // OPEN_EXISTING: nothing was created
 }
 

@@ -7,8 +7,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include "platform/qt/QtCanvas.h"
 #include "platform/WindowOwner.h"
+#include "platform/qt/QtCanvas.h"
 
 namespace pio {
 
@@ -92,8 +92,7 @@ void PanelWidget::keyPressEvent(QKeyEvent* event) {
 void PanelWidget::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange) {
         const bool active = isActiveWindow();
-        if (WindowSink* sink = owner_.Sink())
-            owner_.Dispatch([=] { sink->activeChanged(active); });
+        if (WindowSink* sink = owner_.Sink()) owner_.Dispatch([=] { sink->activeChanged(active); });
     }
     QWidget::changeEvent(event);
 }

@@ -16,8 +16,8 @@ public:
     void setClip(const Rect& clip) override;
     void drawPicture(Point at, const Picture& picture) override;
     void fillRect(const Rect& r, std::uint32_t rgb) override;
-    void drawText(const Rect& box, const std::string& utf8, const FontSpec& font,
-                  std::uint32_t rgb, TextAlign align) override;
+    void drawText(const Rect& box, const std::string& utf8, const FontSpec& font, std::uint32_t rgb,
+                  TextAlign align) override;
 
     // Maps the families the panel asks for to metric-compatible ones Debian ships.
     static void InstallFontSubstitutes();

@@ -2,10 +2,10 @@
 #include "platform/qt/QtPlatform.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimerEvent>
+#include <algorithm>
 
 #include "platform/qt/HintPopup.h"
 #include "platform/qt/PanelWidget.h"
@@ -57,7 +57,8 @@ void QtPlatform::processPendingEvents() { QCoreApplication::processEvents(QEvent
 void QtPlatform::waitForEvents(std::int64_t deadline) {
     const std::int64_t left = deadline - tickCount();
     if (left <= 0) return;
-    if (deadline != kNoDeadline) wake_.start(static_cast<int>(std::min<std::int64_t>(left, 1 << 30)));
+    if (deadline != kNoDeadline)
+        wake_.start(static_cast<int>(std::min<std::int64_t>(left, 1 << 30)));
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     wake_.stop();
 }
@@ -74,11 +75,10 @@ void QtPlatform::post(Handler fn) {
         this, [this, fn = std::move(fn)] { dispatch(fn); }, Qt::QueuedConnection);
 }
 
-void QtPlatform::messageBox(const std::string& text, const std::string& caption,
-                            MessageIcon icon) {
+void QtPlatform::messageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
     QMessageBox box(icon == MessageIcon::Stop ? QMessageBox::Critical : QMessageBox::Information,
-                    QString::fromStdString(caption), QString::fromStdString(text),
-                    QMessageBox::Ok, window_.get());
+                    QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
+                    window_.get());
     // Application-modal: the panel takes no input while the box is open (its timers go on).
     // The panel is not setEnabled(false): that would disable the box too, as its child.
     box.setWindowModality(Qt::ApplicationModal);

@@ -34,8 +34,7 @@ public:
     void waitForEvents(std::int64_t deadline) override;
     void run() override;
     void post(Handler fn) override;
-    void messageBox(const std::string& text, const std::string& caption,
-                    MessageIcon icon) override;
+    void messageBox(const std::string& text, const std::string& caption, MessageIcon icon) override;
     void invalidate(const Rect& r) override;
     Size hintSize(const std::string& text) const override;
     void showHint(const std::string& text, Point screenTopLeft) override;

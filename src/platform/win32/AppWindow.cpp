@@ -38,7 +38,8 @@ AppWindow::AppWindow(Win32WindowOwner& owner, HINSTANCE instance, const std::wst
     smallIcon_ = static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON,
                                                GetSystemMetrics(SM_CXSMICON),
                                                GetSystemMetrics(SM_CYSMICON), 0));
-    if (smallIcon_) SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    if (smallIcon_)
+        SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
     if (wc.hIcon) SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(wc.hIcon));
 }
 
@@ -52,9 +53,7 @@ AppWindow::~AppWindow() {
 
 LRESULT AppWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_CLOSE:
-            owner_.RequestClose();
-            return 0;
+        case WM_CLOSE: owner_.RequestClose(); return 0;
         case WM_ACTIVATE:
             // Restored or chosen from the taskbar: the panel is what the user wants active.
             if (LOWORD(wp) != WA_INACTIVE && !HIWORD(wp)) PostMessageW(hwnd_, kActivateMain, 0, 0);
@@ -64,8 +63,7 @@ LRESULT AppWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
                 GetActiveWindow() == hwnd_)
                 SetActiveWindow(main_);
             return 0;
-        case WM_QUERYENDSESSION:
-            return TRUE;
+        case WM_QUERYENDSESSION: return TRUE;
         case WM_ENDSESSION:
             // Log-off or shutdown: nothing to save, the port keeps its last byte.
             if (wp) ExitProcess(0);

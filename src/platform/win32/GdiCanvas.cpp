@@ -97,7 +97,8 @@ void GdiCanvas::drawText(const Rect& box, const std::string& utf8, const FontSpe
     RECT p = Physical(box);
     SelectObject(dc_, FontFor(font));
     SetTextColor(dc_, ToColorRef(rgb));
-    UINT format = DT_TOP | DT_SINGLELINE | DT_NOPREFIX;  // clipped to the box, as on the other platform
+    UINT format =
+        DT_TOP | DT_SINGLELINE | DT_NOPREFIX;  // clipped to the box, as on the other platform
     format |= align == TextAlign::Center  ? DT_CENTER
               : align == TextAlign::Right ? DT_RIGHT
                                           : DT_LEFT;

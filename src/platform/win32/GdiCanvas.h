@@ -25,8 +25,8 @@ public:
     void setClip(const Rect& clip) override;
     void drawPicture(Point at, const Picture& picture) override;
     void fillRect(const Rect& r, std::uint32_t rgb) override;
-    void drawText(const Rect& box, const std::string& utf8, const FontSpec& font,
-                  std::uint32_t rgb, TextAlign align) override;
+    void drawText(const Rect& box, const std::string& utf8, const FontSpec& font, std::uint32_t rgb,
+                  TextAlign align) override;
 
     int Scale() const { return scale_; }
 

@@ -23,8 +23,8 @@ HintWindow::HintWindow(HINSTANCE instance, HWND owner) {
     wc.style = CS_DROPSHADOW;
     // Registered once per process; later windows of the kind reuse it.
     WindowClass::Register(wc, "Hinweis");
-    hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kClassName,
-                            L"", WS_POPUP, 0, 0, 1, 1, owner, nullptr, instance, this);
+    hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kClassName, L"",
+                            WS_POPUP, 0, 0, 1, 1, owner, nullptr, instance, this);
     if (!hwnd_) throw Win32Error("CreateWindowExW (Hinweis)");
 }
 
@@ -110,15 +110,12 @@ LRESULT CALLBACK HintWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                 return 0;
             }
             break;
-        case WM_ERASEBKGND:
-            return 1;  // WM_PAINT covers every pixel
-        case WM_MOUSEACTIVATE:
-            return MA_NOACTIVATE;
+        case WM_ERASEBKGND: return 1;  // WM_PAINT covers every pixel
+        case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
         case WM_NCHITTEST:
             // The pointer passes through to the panel below.
             return HTTRANSPARENT;
-        default:
-            break;
+        default: break;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
 }

@@ -40,7 +40,8 @@ PanelWindow::PanelWindow(Win32WindowOwner& owner, HINSTANCE instance, HWND owner
     // Registered once per process; later windows of the kind reuse it.
     WindowClass::Register(wc, "Panel");
     hwnd_ = CreateWindowExW(0, kClassName, title.c_str(), WS_POPUP | WS_CLIPSIBLINGS, 0, 0,
-                            logicalSize.width, logicalSize.height, ownerWindow, nullptr, instance, this);
+                            logicalSize.width, logicalSize.height, ownerWindow, nullptr, instance,
+                            this);
     if (!hwnd_) throw Win32Error("CreateWindowExW (Panel)");
     ApplyScale(DpiScale::ForDpi(DpiApi::ForWindow(hwnd_)));
 }
@@ -215,9 +216,7 @@ LRESULT PanelWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             }
             owner_.Deliver([](WindowSink& sink) { sink.keyPress(); });
             break;  // Alt and its friends keep their system meaning
-        case WM_KEYDOWN:
-            owner_.Deliver([](WindowSink& sink) { sink.keyPress(); });
-            return 0;
+        case WM_KEYDOWN: owner_.Deliver([](WindowSink& sink) { sink.keyPress(); }); return 0;
         case WM_ACTIVATE: {
             const bool active = LOWORD(wp) != WA_INACTIVE;
             if (active != active_) {

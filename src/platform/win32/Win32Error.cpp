@@ -21,8 +21,9 @@ std::string Win32Error::Describe(const std::string& what) {
     while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
                                 message.back() == L' ' || message.back() == L'.'))
         message.pop_back();
-    std::string result = what + ": " + (message.empty() ? "Fehler " + std::to_string(code)
-                                                        : WideText::ToUtf8(message));
+    std::string result =
+        what + ": " +
+        (message.empty() ? "Fehler " + std::to_string(code) : WideText::ToUtf8(message));
     return result;
 }
 

@@ -10,8 +10,8 @@
 #include "platform/win32/DpiScale.h"
 #include "platform/win32/HintWindow.h"
 #include "platform/win32/PanelWindow.h"
-#include "platform/win32/Win32Error.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32Error.h"
 #include "platform/win32/WindowClass.h"
 
 namespace pio {
@@ -225,8 +225,8 @@ void Win32Platform::messageBox(const std::string& text, const std::string& capti
     if (hint_) hint_->Hide();
     EnterModal();
     const UINT style = MB_OK | (icon == MessageIcon::Stop ? MB_ICONSTOP : MB_ICONINFORMATION);
-    MessageBoxW(AppHandle(), WideText::FromUtf8(text).c_str(),
-                WideText::FromUtf8(caption).c_str(), style);
+    MessageBoxW(AppHandle(), WideText::FromUtf8(text).c_str(), WideText::FromUtf8(caption).c_str(),
+                style);
     LeaveModal();
     if (panel) {
         EnableWindow(panel, TRUE);

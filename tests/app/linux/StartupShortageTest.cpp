@@ -8,8 +8,8 @@
 
 #include <functional>
 
-#include "app/linux/ResourceProbe.h"
 #include "app/StartupResources.h"
+#include "app/linux/ResourceProbe.h"
 
 namespace pio {
 
