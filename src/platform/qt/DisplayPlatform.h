@@ -12,8 +12,8 @@ namespace pio {
 // Wayland it runs there natively and the compositor places it. A platform the user chose
 // (QT_QPA_PLATFORM) is left alone.
 struct DisplayEnvironment {
-    const char* qtQpaPlatform = nullptr;  // QT_QPA_PLATFORM
-    const char* display = nullptr;        // DISPLAY
+    const char* qtQpaPlatform = nullptr;   // QT_QPA_PLATFORM
+    const char* display = nullptr;         // DISPLAY
     const char* waylandDisplay = nullptr;  // WAYLAND_DISPLAY
 };
 

@@ -42,8 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
         // An empty QT_QPA_PLATFORM is no choice.
         Case{"EmptyChoice", {"", ":0", "wayland-0"}, "xcb"},
         // No display at all: Qt's own attempt fails and start-up reports it.
-        Case{"Nothing", {nullptr, nullptr, nullptr}, ""},
-        Case{"AllEmpty", {"", "", ""}, ""}),
+        Case{"Nothing", {nullptr, nullptr, nullptr}, ""}, Case{"AllEmpty", {"", "", ""}, ""}),
     [](const ::testing::TestParamInfo<Case>& test) { return std::string(test.param.name); });
 
 // The choice reaches Qt through QT_QPA_PLATFORM; a choice already there is kept.
