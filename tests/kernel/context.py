@@ -47,15 +47,15 @@ class Context:
         finally:
             h.kill_group(proc)
 
-    def panel(self, user: str = "", channels=(), port_on: bool = True) -> h.Panel:
-        """A running panel (root, or one of the guest users) with its window up, the given
-        channels clicked and port output switched on; ended by cleanup() at the latest. Its
-        port switch as it looks while off is kept in .pout_off."""
+    def panel(self, user: str = "", channels=(), port_on: bool = True, args=()) -> h.Panel:
+        """A running panel (root, or one of the guest users; `args` its command line) with its
+        window up, the given channels clicked and port output switched on; ended by cleanup()
+        at the latest. Its port switch as it looks while off is kept in .pout_off."""
         if user:
-            binary, args, env = g.as_user(user)
-            args = args + [self.binary]
+            binary, lead, env = g.as_user(user)
+            args = lead + [self.binary] + list(args)
         else:
-            binary, args, env = self.binary, [], None
+            binary, args, env = self.binary, list(args), None
         panel = h.Panel(binary, self.xvfb, namespace=False, args=args, env=env)
         panel.__enter__()
         self._panels.append(panel)
@@ -75,11 +75,12 @@ class Context:
     def cleanup(self) -> None:
         for panel in list(self._panels):
             self.end(panel)
-        for name in ("lp",):
+        for name in ("lp", "brd"):
             if g.loaded(name):
                 g.rmmod(name)
-        if os.path.lexists(g.NODE) and not stat.S_ISCHR(os.lstat(g.NODE).st_mode):
-            os.unlink(g.NODE)  # a stand-in of the references (a link, a file) left by a failure
+        if os.path.lexists(g.NODE) and (not self.drivers_ready
+                                        or not stat.S_ISCHR(os.lstat(g.NODE).st_mode)):
+            os.unlink(g.NODE)  # a stand-in of the references (a link, a FIFO) left by a failure
         if not g.loaded("parport_pc"):
             g.modprobe("parport_pc")
         st = os.stat(g.NODE) if self.drivers_ready and os.path.exists(g.NODE) else None

@@ -7,6 +7,7 @@ the panels and clicks."""
 from __future__ import annotations
 
 import os
+import stat
 import subprocess
 import time
 from typing import List, Optional, Tuple
@@ -141,6 +142,19 @@ def set_node(minor: Optional[int] = 0, group: str = "lp", mode: int = 0o660) -> 
     os.chmod(NODE, mode)
 
 
+def panel_lock(path: str) -> str:
+    """The lock file through which panels keep a port to one of them: named after the device
+    (major.minor) or, for a FIFO, its file system and inode, in the first of the system's lock
+    directories that exists (in the guest, whose /run is its own, that is /tmp)."""
+    st = os.stat(path)
+    if stat.S_ISCHR(st.st_mode):
+        key = f"c{os.major(st.st_rdev)}.{os.minor(st.st_rdev)}"
+    else:
+        key = f"fifo-{os.major(st.st_dev)}.{os.minor(st.st_dev)}-{st.st_ino}"
+    folder = next(d for d in ("/run/lock", "/var/lock", "/tmp") if os.path.isdir(d))
+    return f"{folder}/pio-out-port-{key}.lock"
+
+
 def dmesg() -> str:
     return sh("dmesg").stdout
 
@@ -150,11 +164,12 @@ def dmesg() -> str:
 
 
 class ClaimTrace:
-    """Counts the parport core's claims (parport_claim_or_block: one per PPCLAIM) and
-    releases while it runs."""
+    """Counts the parport core's claims (parport_claim_or_block: one per PPCLAIM), releases
+    and the devices ppdev gives up (parport_unregister_device: one per close of a node that
+    claimed) while it runs."""
 
     DIR = "/sys/kernel/tracing"
-    FUNCTIONS = ("parport_claim_or_block", "parport_release")
+    FUNCTIONS = ("parport_claim_or_block", "parport_release", "parport_unregister_device")
 
     def __init__(self):
         if not os.path.exists(os.path.join(self.DIR, "trace")):
@@ -348,6 +363,19 @@ def no_box(panel: h.Panel, label: str, seconds: float) -> None:
         time.sleep(0.1)
 
 
+def where(pid: int) -> str:
+    """What a process waits in: its state, kernel function and kernel stack."""
+    def read(name):
+        try:
+            with open(f"/proc/{pid}/{name}") as f:
+                return f.read().strip()
+        except OSError as e:
+            return f"({e.strerror})"
+    state = read("stat").rsplit(")", 1)[-1].split()[:1]
+    return (f"process {pid}: state {' '.join(state)}, in {read('wchan')}\n"
+            + read("stack"))
+
+
 def close_box(panel: h.Panel, box: int, label: str) -> None:
     """Return on the box until it is gone. Once, under emulation on a busy host, a box given
     the focus and sent Return stayed open for a minute (the focus need not last: a busy
@@ -355,7 +383,8 @@ def close_box(panel: h.Panel, box: int, label: str) -> None:
     be late, finds the box gone and goes to the panel, where it does nothing."""
     deadline = time.monotonic() + DEADLINE
     while box in box_ids(panel):
-        h.check(time.monotonic() < deadline, f"{label}: the box stayed")
+        h.check(time.monotonic() < deadline,
+                f"{label}: the box stayed; the panel's {where(panel.pid)}")
         focused = h.run_tool(["xdotool", "windowfocus", "--sync", str(box)], panel.env,
                              check_rc=False).returncode == 0
         if focused:

@@ -35,12 +35,13 @@ from kernel_tree import (RigError, copy_unpacked, modules_root, suite,  # noqa: 
                          unpacked_name, SUITE_KERNELS)
 QEMU = "qemu-system-x86_64"
 SKIP = 77
-# Modules the initramfs loads for the shares and the overlay, and the port drivers the guest
-# loads itself (with what they need, from modules.dep).
+# Modules the initramfs loads for the shares and the overlay, and the ones the guest loads
+# itself (with what they need, from modules.dep): the port drivers, and a RAM disk for a
+# block device named as the port.
 BOOT_MODULES = ["kernel/drivers/virtio/virtio_pci.ko", "kernel/net/9p/9pnet_virtio.ko",
                 "kernel/fs/9p/9p.ko", "kernel/fs/overlayfs/overlay.ko"]
 PORT_MODULES = ["kernel/drivers/parport/parport_pc.ko", "kernel/drivers/char/ppdev.ko",
-                "kernel/drivers/char/lp.ko"]
+                "kernel/drivers/char/lp.ko", "kernel/drivers/block/brd.ko"]
 
 
 def run(argv, **kw) -> subprocess.CompletedProcess:

@@ -4,14 +4,16 @@ leaves the drivers loaded as it found them (parport_pc and ppdev, /dev/parport0 
 and its panels ended; Context.cleanup() sees to it after a failure.
 
 Error boxes are told apart by their pixels: `references` makes one box of each message from a
-cause that leaves no doubt (no node at all; a node the user may not open; the port's lock held
-by another program) before any driver is loaded, and later boxes are matched against them."""
+cause that leaves no doubt (no node at all; a FIFO the user may not open; a FIFO whose panels'
+lock another panel holds) before any driver is loaded, and later boxes are matched against
+them."""
 
 from __future__ import annotations
 
 from context import Context  # noqa: F401 - guest.py makes it through this module
 from driver_scenarios import (claimed_elsewhere, driver_removed, exclusive, lp_beside, no_port,
                               no_ppdev, second_panel)
+from node_scenarios import block_device, flocked, twin_node
 from output_scenarios import (claims, clicks, cycle_cost, drivers, permissions, references)
 
 ORDER = [
@@ -23,8 +25,11 @@ ORDER = [
     ("lp_beside", lp_beside),
     ("exclusive", exclusive),
     ("second_panel", second_panel),
+    ("twin_node", twin_node),
+    ("flocked", flocked),
     ("no_ppdev", no_ppdev),
     ("no_port", no_port),
+    ("block_device", block_device),
     ("driver_removed", driver_removed),
     ("cycle_cost", cycle_cost),
     ("claimed_elsewhere", claimed_elsewhere),
