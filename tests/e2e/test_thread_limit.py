@@ -99,11 +99,17 @@ def main(args):
     h.require_tools("Xvfb", "xdotool", "xwininfo", "xwd", "setpriv", "prlimit")
     if os.geteuid() != 0:
         h.skip("needs root to run the program as a user of its own")
-    binary = os.path.abspath(args.binary)
     uid = free_uid()
-    with tempfile.TemporaryDirectory(prefix="pio-e2e-") as home, h.Xvfb() as x:
+    with tempfile.TemporaryDirectory(prefix="pio-e2e-") as home, \
+            tempfile.TemporaryDirectory(prefix="pio-e2e-bin-") as bindir, h.Xvfb() as x:
         os.chmod(home, 0o700)
         os.chown(home, uid, uid)
+        # A copy the user can reach: the build may lie under a folder only root may enter
+        # (a checkout in /root).
+        os.chmod(bindir, 0o755)
+        binary = os.path.join(bindir, "pio-out")
+        shutil.copy(os.path.abspath(args.binary), binary)
+        os.chmod(binary, 0o755)
         for nproc in (1, 2, 3, 4):
             refused(binary, x, uid, home, nproc)
         with h.Panel(shutil.which("setpriv"), x, namespace=False, env={"HOME": home},
