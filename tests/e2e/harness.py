@@ -861,20 +861,38 @@ class Panel:
                                f"{result.stderr.strip()}")
         return result
 
+    @contextlib.contextmanager
+    def _stopped(self):
+        """The program stopped (SIGSTOP) meanwhile, so that no port cycle sees a half-made
+        change: between the unmount and the removal, and between making the mount point and
+        the mount, /dev/parport0 is an empty plain file, which the program would rightly
+        refuse as no port."""
+        os.kill(self.pid, signal.SIGSTOP)
+        try:
+            def stopped():
+                with open(f"/proc/{self.pid}/stat") as f:
+                    return f.read().rsplit(")", 1)[1].split()[0] == "T"
+            check(wait_until(stopped, DEADLINE, 0.005), "the program did not stop")
+            yield
+        finally:
+            os.kill(self.pid, signal.SIGCONT)
+
     def remove_port(self) -> None:
         """/dev/parport0 disappears for the program: opens fail with ENOENT from now on.
 
         The unmount is lazy, so a cycle that has the FIFO open right now does not make it
         fail with EBUSY; the empty node the FIFO was bound over is removed after it."""
-        self.in_namespace(["sh", "-c", "umount -l /dev/parport0 && rm -f /dev/parport0"])
+        with self._stopped():
+            self.in_namespace(["sh", "-c", "umount -l /dev/parport0 && rm -f /dev/parport0"])
         gone = self.in_namespace(["test", "-e", "/dev/parport0"], check_rc=False)
         check(gone.returncode == 1, "/dev/parport0 is still there after its removal")
 
     def restore_port(self) -> None:
         """/dev/parport0 is the FIFO again (after remove_port): opens work from now on."""
         check(self.port, "the program runs without a port FIFO")
-        self.in_namespace(["sh", "-c", ': > /dev/parport0 && mount --bind "$0" /dev/parport0',
-                           self.port])
+        with self._stopped():
+            self.in_namespace(["sh", "-c", ': > /dev/parport0 && mount --bind "$0" /dev/parport0',
+                               self.port])
 
 
 class SecondPanel(Panel):

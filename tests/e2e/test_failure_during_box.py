@@ -6,11 +6,11 @@ With port output on, the port is taken away: one box ("Datei nicht gefunden."). 
 open the port comes back (the bytes flow again: the refresh goes on behind the box) and goes
 away once more: still one box, since at most one is open. Closing it brings exactly one new
 box for the new failure, and no bytes. While that one is open, a directory takes the port's
-place; closing it brings one box "I/O-Fehler 1117.". Alt+F4 then ends the program with 0.
+place; closing it brings one box "I/O-Fehler 1." (no port, so nothing is written). Alt+F4 then ends the program with 0.
 
 Which message a box shows is told by its text area, compared pixel for pixel with boxes of
 known messages drawn on a screen of the same size: a panel without a port ("Datei nicht
-gefunden.") and one whose port is a directory ("I/O-Fehler 1117.")."""
+gefunden.") and one whose port is a directory ("I/O-Fehler 1.")."""
 import time
 
 import harness as h
