@@ -29,11 +29,6 @@ def hint_shown(before: h.Image, after: h.Image, at) -> int:
 def main(args):
     h.require_root()
     h.require_tools("unshare", "wtype")
-    if not args.xwayland and h.sanitized(args.binary):
-        # Seen twice on Debian 12 (a fresh root and a clean clone): under the sanitizers the
-        # native panel did not end within 10 s of wtype's Alt+F4, cause not yet known. The
-        # plain build runs the whole test.
-        h.skip("a sanitizer build on native Wayland: Alt+F4 through wtype is not yet reliable")
     with w.Sway(args.xwayland) as sway, h.tempfile.TemporaryDirectory(prefix="pio-e2e-") as tmp, \
             h.PortFifo(tmp) as port, \
             h.contextlib.closing(w.VirtualPointer(sway.socket)) as pointer, \

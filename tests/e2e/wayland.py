@@ -69,6 +69,7 @@ class _Compositor:
         self.xwayland = xwayland
         self.display: Optional[str] = None
         self.proc: Optional[subprocess.Popen] = None
+        self.keyboard: Optional[subprocess.Popen] = None
         self._tmp = tempfile.TemporaryDirectory(prefix="pio-wl-")
         self.dir = self._tmp.name
         # The program's own runtime folder, apart from the compositor's.
@@ -103,6 +104,8 @@ class _Compositor:
         return _xwayland_display(self.proc.pid)
 
     def __exit__(self, *exc) -> None:
+        if self.keyboard is not None:
+            h.kill_group(self.keyboard)
         if self.proc is not None:
             h.kill_group(self.proc)
         self._tmp.cleanup()
@@ -215,7 +218,29 @@ class Sway(_Compositor):
             h.run_tool(["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups",
                         "python3", "-c", _ADMIT_ROOT, self.display[1:]], h.clean_env(),
                        timeout=20)
+        if not self.xwayland:
+            self._keyboard()
         return self
+
+    def _keyboard(self) -> None:
+        """A keyboard that is there before the program, as a desktop's is. Headless sway has
+        none, so wtype's virtual keyboard used to be the first: the program then made its
+        wl_keyboard only on that news, and keys that sway sent before were lost to it (seen:
+        Alt+F4 ignored in about one run in three). This wtype holds its keyboard until the
+        compositor ends. Not beside Xwayland: Xwayland takes its keymap from the seat's
+        keyboard, and wtype's holds only the keys it types, so xdotool's keys (XTEST) would
+        miss F4 there."""
+        h.require_tools("wtype")
+        self.keyboard = h.spawn(["wtype", "-s", "3600000", "-k", "F13"], env=self.env(),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        _wait(lambda: any(i.get("type") == "keyboard" for i in self.inputs()) or
+              self.keyboard.poll() is not None, 20, "no keyboard on sway's seat", self.log)
+        h.check(self.keyboard.poll() is None, f"wtype ended (exit {self.keyboard.returncode})")
+
+    def inputs(self) -> list:
+        out = h.run_tool(["swaymsg", "-s", self.ipc, "-t", "get_inputs", "-r"], self.env())
+        return json.loads(out.stdout)
 
     def tree(self) -> dict:
         out = h.run_tool(["swaymsg", "-s", self.ipc, "-t", "get_tree", "-r"], self.env())
