@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
         if (key == "--cycles") cycles = std::max(10, std::atoi(argv[i + 1]));
     }
 
-    PpdevDevice device(path);
+    pio::PpdevDevice device(path);
     std::vector<double> times;
     times.reserve(static_cast<std::size_t>(cycles));
     std::uint8_t byte = 0;
