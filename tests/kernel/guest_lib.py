@@ -257,18 +257,37 @@ class Holder:
 
     # ppdev requests (linux/ppdev.h): _IO('p', n) and _IOW('p', 0x86, unsigned char).
     SCRIPT = r"""
-import fcntl, os, struct, sys, time
+import fcntl, os, signal, struct, sys, time
 PPCLAIM, PPRELEASE, PPEXCL, PPWDATA = 0x708B, 0x708C, 0x708F, 0x40017086
 excl, byte, patience = sys.argv[1] == "1", int(sys.argv[2]), float(sys.argv[3])
+
+
+class Late(Exception):
+    errno = "late"
+
+
+def late(*_):
+    raise Late()
+
+
+# A claim that waits does so inside ppdev's one lock for all its requests. Should it begin
+# while the panel's cycle has the port, the panel's release needs that lock and both programs
+# would wait for good (seen: the rig's watchdog after 300 s). So this program, as the panel
+# does, gives up a claim that waits longer than 50 ms and tries again.
+signal.signal(signal.SIGALRM, late)
 fd = os.open("/dev/parport0", os.O_RDWR)
 deadline = time.monotonic() + patience
 while True:
     try:
         if excl:
             fcntl.ioctl(fd, PPEXCL)
-        fcntl.ioctl(fd, PPCLAIM)
+        signal.setitimer(signal.ITIMER_REAL, 0.05)
+        try:
+            fcntl.ioctl(fd, PPCLAIM)
+        finally:
+            signal.setitimer(signal.ITIMER_REAL, 0)
         break
-    except OSError as e:
+    except (OSError, Late) as e:
         # Exclusive access is refused while another device is registered on the port (the
         # panel's, for the moment of its cycle): try again.
         if time.monotonic() > deadline:
