@@ -21,6 +21,7 @@ Sub-commands (each prints every run, then the median over the runs next to its t
     startup    process start to the first screen capture that equals the settled panel.
     memory     VmRSS and VmHWM 10 s after the start (port output on).
     portcycle  the PortCycleBench program (the port cycle alone).
+    close      Alt+F4 while the running light runs, to the program's exit.
     all        every one of the above.
 
 Port bytes are time-stamped by PortStamp (bench/PortStamp.cpp), a C++ reader that takes
@@ -65,6 +66,7 @@ TARGETS = {
     "cadence.p99": ("<=", 15.0, "ms"),
     "click.p99": ("<=", 15.0, "ms"),
     "startup": ("<=", 150.0, "ms"),
+    "close": ("<=", 500.0, "ms"),
     "memory.rss": ("<=", 60.0, "MB"),
     "memory.hwm": ("<=", 60.0, "MB"),
 }
@@ -668,8 +670,42 @@ def run_portcycle(args) -> Dict:
 # ---------------------------------------------------------------------------------------------
 
 
+# ---------------------------------------------------------------------------------------------
+# close
+
+
+def run_close(args) -> Dict:
+    """Alt+F4 while the running light runs: from the key (xdotool, through XTEST) to the
+    program's exit."""
+    rows = []
+    for run in range(args.runs):
+        with Session(args) as s:
+            s.panel.wait_window()
+            s.port_on()
+            time.sleep(0.6)
+            s.double_click("vl")
+            if not s.reader.wait_count(s.reader.count() + 20, 2.0):
+                raise RuntimeError("the running light did not start")
+            time.sleep(0.25)
+            with Machine() as m:
+                s.panel.focus()
+                t_key = time.monotonic()
+                s.panel.key("alt+F4")
+                rc = s.panel.wait_exit(h.DEADLINE)
+                took = 1000.0 * (time.monotonic() - t_key)
+            if rc != 0:
+                raise RuntimeError(f"Alt+F4 during the light: exit code {rc}")
+        rows.append({"ms": took, "load": m.text()})
+        print(f"close run {run + 1}: ended {took:.0f} ms after Alt+F4, {m.text()}", flush=True)
+    med = statistics.median(r["ms"] for r in rows)
+    print(f"close median {med:.0f} ms over {len(rows)} runs (max "
+          f"{max(r['ms'] for r in rows):.0f} ms); {verdict('close', med)}", flush=True)
+    return {"runs": rows, "median_ms": med}
+
+
 COMMANDS = {"cpu": run_cpu, "cadence": run_cadence, "click": run_click,
-            "startup": run_startup, "memory": run_memory, "portcycle": run_portcycle}
+            "startup": run_startup, "memory": run_memory, "portcycle": run_portcycle,
+            "close": run_close}
 
 
 def main() -> None:

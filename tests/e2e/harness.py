@@ -86,8 +86,6 @@ The program
                                  mapped (and, for up to DEADLINE more, once its first picture
                                  is on the screen)
         WINDOW_TIMEOUT           DEADLINE; wine starts slower (WinePanel: twice that)
-        CLOSE_LIMITS             (ends within, given up after) for Alt+F4 while the program
-                                 is busy: (0.5, 2.0) s; wine's (1.0, 3.0)
         .stand_ins()             windows that only stand for the main one on a taskbar (wine's
                                  1 x 1 owner window; none on Linux)
         .boxes()                 the program's visible top-level windows but the main one and
@@ -683,7 +681,6 @@ exec "$@"
 class Panel:
     WIDTH, HEIGHT = 340, 200
     WINDOW_TIMEOUT = DEADLINE
-    CLOSE_LIMITS = (0.5, 2.0)
 
     def __init__(self, binary: str, xvfb: Xvfb, port: Optional[str] = None,
                  namespace: Optional[bool] = None, workdir: Optional[str] = None,

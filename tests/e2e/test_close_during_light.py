@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
-"""Alt+F4 while the running light runs ends the program within 500 ms (under wine 1 s), exit
-code 0, and the port output stops with it."""
+"""Alt+F4 while the running light runs ends the program with exit code 0, and the port
+output stops with it. How soon it ends is a figure of the benchmarks (bench/, `close`); here
+only a hang fails."""
 import time
 
 import harness as h
@@ -18,14 +19,11 @@ def main(args):
             panel.focus()
             t_key = time.monotonic()
             panel.key("alt+F4")
-            limit, wait = panel.CLOSE_LIMITS
-            rc = panel.wait_exit(wait)
+            rc = panel.wait_exit(h.DEADLINE)
             took = time.monotonic() - t_key
             print(f"ended {1000 * took:.0f} ms after Alt+F4 was sent, exit code {rc}")
             h.check(rc is not None,
-                    f"still running {wait:.0f} s after Alt+F4 during the running light")
-            h.check(took <= limit, f"took {1000 * took:.0f} ms to end, "
-                                   f"expected <= {1000 * limit:.0f} ms")
+                    f"still running {h.DEADLINE:.0f} s after Alt+F4 during the running light")
             h.check(rc == 0, f"exit code {rc}, expected 0")
             # Its bytes still in the FIFO are read right after; whatever arrives later than
             # 100 ms after its end came from something that outlived it.

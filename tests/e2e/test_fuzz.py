@@ -349,13 +349,16 @@ def main(args):
             # Close whatever box is open, make sure none follows, then Alt+F4.
             alive("at the end of the fuzz")
             fz.close_all_boxes(check)
+            # What a box took is given back once the program has come back from it, which on
+            # a loaded machine may be a while after its window went: a leak stays for good.
+            h.wait_until(lambda: len(fd_targets(panel.pid)) <= base_fds + 1, h.DEADLINE, 0.1)
             final_targets = fd_targets(panel.pid)
             final_fds = len(final_targets)
             fd_seen.append(final_fds)
-            changed = {fd: final_targets.get(fd) for fd in
-                       set(base_targets) ^ set(final_targets)}
+            changed = {fd: final_targets.get(fd) for fd in set(base_targets) | set(final_targets)
+                       if base_targets.get(fd) != final_targets.get(fd)}
             if changed:
-                print(f"descriptors opened (or closed: None) since the start: {changed}")
+                print(f"descriptors opened or changed (closed: None) since the start: {changed}")
             summary = ", ".join(f"{k} {v}" for k, v in sorted(fz.counts.items()))
             print(f"actions: {summary}")
             print(f"message boxes: {len(box_ids)} seen, at most {max_boxes} at once in one "

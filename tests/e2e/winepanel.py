@@ -14,7 +14,7 @@ Linux. What differs under wine is kept here:
         .stand_ins()               the 1 x 1 owner window that stands for the panel on the
                                    taskbar (so .boxes() leaves it out)
         .box_texts()               the texts of the boxes opened so far, from that log
-        WINDOW_TIMEOUT, CLOSE_LIMITS   wine's longer start and end
+        WINDOW_TIMEOUT             wine's longer start
     wine_panel(args, port=True, name=None, tools=()) -> (panel, reader or None)
                                    context manager: Xvfb, the prefix, the LPT1 FIFO (when port)
                                    and the program started; name runs a copy of the program as
@@ -80,10 +80,8 @@ class WinePrefix:
 
 
 class WinePanel(h.Panel):
-    # Wine starts its server and loads the program first; ending it goes through the server
-    # too, so a close takes longer than the Linux program's.
+    # Wine starts its server and loads the program first, so the window comes later.
     WINDOW_TIMEOUT = 2 * h.DEADLINE
-    CLOSE_LIMITS = (1.0, 3.0)
 
     def stand_ins(self) -> List[int]:
         # The owner window that puts the program on the taskbar: zero-sized for Windows, 1 x 1
