@@ -91,7 +91,7 @@ def main(args):
             import winepanel  # next to harness.py
             prefix = stack.enter_context(winepanel.WinePrefix(args, None))
             env.update(prefix.env())
-        limit = 30.0 if args.wine_run else 5.0
+        limit = 30.0 if args.wine_run else h.DEADLINE
         check_all(Runner(args, env, limit, "DISPLAY unset"), bool(args.wine_run), version)
         env["DISPLAY"] = h.dead_display()
         run = Runner(args, env, limit, f"DISPLAY={env['DISPLAY']}")
