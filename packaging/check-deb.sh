@@ -31,6 +31,8 @@ for pkg in fonts-liberation libqt6widgets6 libqt6gui6 libqt6core6 libstdc++6 lib
     echo "$depends" | tr ',' '\n' | sed 's/^ *//; s/ .*//; s/t64$//' | grep -qx "$pkg" ||
         fail "Depends lacks $pkg: $depends"
 done
+# Recommends: Qt's Wayland plugin, for a session with Wayland alone.
+field Recommends | grep -qw 'qt6-wayland' || fail "Recommends lacks qt6-wayland"
 
 # Files: exactly these, owned by root.
 listing=$(dpkg-deb -c "$deb")
