@@ -122,7 +122,11 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& args, PortRules r
             }
             const std::optional<PortChoice> named = PortChoice::FromName(*value, rules);
             if (!named) {
-                wrong("unbekannter Port " + Quoted(*value) + accepted);
+                // A GPIO or relay port spelt wrong is told the form it must have.
+                if (const char* form = PortChoice::ExpectedForm(*value, rules))
+                    wrong("ungültiger Port " + Quoted(*value) + " (" + form + ")");
+                else
+                    wrong("unbekannter Port " + Quoted(*value) + accepted);
                 continue;
             }
             port = *named;  // given twice, the last one counts
