@@ -176,7 +176,12 @@ std::string CommandLine::HelpText(PortRules rules) {
             ? "      --port=GERÄT  diesen Port ansteuern: LPT1 bis LPT9 (Vorgabe: LPT1)\n"
             : "      --port=GERÄT  diesen Port ansteuern: LPT1 bis LPT3 (/dev/parport0 bis\n"
               "                      /dev/parport2) oder ein Gerätepfad wie /dev/parport1\n"
-              "                      (Vorgabe: LPT1)\n";
+              "                      (Vorgabe: LPT1); außerdem:\n"
+              "                      gpiochipN:L1,L2,L3,L4,L5,L6  sechs GPIO-Leitungen\n"
+              "                        (Nummern oder Namen) für die Kanäle 1 bis 6\n"
+              "                      USB, USB:SERIE, /dev/hidrawN  ein USB-Relais-Board\n"
+              "                        (das erste gefundene, das mit der fünfstelligen\n"
+              "                        Seriennummer, das an diesem Knoten)\n";
     const std::string more =
         rules == PortRules::Windows
             ? "Beschreibung und Fehlermeldungen: LIESMICH.txt neben pio-out.exe.\n"
