@@ -173,7 +173,10 @@ std::string CommandLine::HelpText(PortRules rules) {
         "\n";
     const std::string ports =
         rules == PortRules::Windows
-            ? "      --port=GERÄT  diesen Port ansteuern: LPT1 bis LPT9 (Vorgabe: LPT1)\n"
+            ? "      --port=GERÄT  diesen Port ansteuern: LPT1 bis LPT9 (Vorgabe: LPT1);\n"
+              "                      außerdem USB, USB:SERIE  ein USB-Relais-Board (das\n"
+              "                        erste gefundene, das mit der fünfstelligen\n"
+              "                        Seriennummer)\n"
             : "      --port=GERÄT  diesen Port ansteuern: LPT1 bis LPT3 (/dev/parport0 bis\n"
               "                      /dev/parport2) oder ein Gerätepfad wie /dev/parport1\n"
               "                      (Vorgabe: LPT1); außerdem:\n"

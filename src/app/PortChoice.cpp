@@ -121,6 +121,7 @@ std::optional<PortChoice> PortChoice::FromName(const std::string& value, PortRul
     const int lpt = LptNumber(value);
     if (rules == PortRules::Windows) {
         if (lpt >= 1) return Lpt(lpt, rules);
+        if (ExpectedForm(value, rules)) return UsbRelay(value);  // USB or USB:SERIAL only
         return std::nullopt;
     }
     if (lpt >= 1 && lpt <= 3) return Lpt(lpt, rules);
@@ -142,7 +143,11 @@ const char* PortChoice::Accepted(PortRules rules) {
 }
 
 const char* PortChoice::ExpectedForm(const std::string& value, PortRules rules) {
-    if (rules == PortRules::Windows) return nullptr;
+    if (rules == PortRules::Windows) {
+        if (Upper(value) == "USB" || Upper(value.substr(0, 4)) == "USB:")
+            return "USB oder USB:SERIE mit der fünfstelligen Seriennummer";
+        return nullptr;
+    }
     const std::size_t colon = value.find(':');
     if (ChipSuffix(value.substr(0, colon)))  // also a chip with no lines at all
         return "gpiochipN: und sechs verschiedene Leitungen, Nummern oder Namen, mit Kommas";

@@ -7,12 +7,13 @@
 
 namespace pio {
 
-// The port names a platform knows: Linux takes LPT1..LPT3 for /dev/parport0..2 and any
-// device path; Windows takes the devices LPT1..LPT9 and nothing else.
+// The port names a platform knows: Linux takes LPT1..LPT3 for /dev/parport0..2, any device
+// path, GPIO lines and USB relay boards; Windows takes the devices LPT1..LPT9 and USB relay
+// boards.
 enum class PortRules { Linux, Windows };
 
 // What drives the six channels: a parallel port (or a FIFO standing in for one), six lines
-// of a GPIO chip, or a USB HID relay board (Linux only, for now).
+// of a GPIO chip (Linux only), or a USB HID relay board.
 enum class PortKind { Parallel, Gpio, UsbRelay };
 
 // The port one panel drives, as the command line named it.

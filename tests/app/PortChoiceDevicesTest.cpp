@@ -97,9 +97,16 @@ TEST(PortChoiceDevices, OtherValuesKeepTheirMeaning) {
     EXPECT_EQ(PortChoice::FromName("/dev/hidraw0x", L)->kind, PortKind::Parallel);
     EXPECT_EQ(PortChoice::ExpectedForm("LPT7", L), nullptr);
     EXPECT_EQ(PortChoice::ExpectedForm("/dev/parport0", L), nullptr);
-    // Windows has neither.
-    EXPECT_FALSE(PortChoice::FromName("USB", PortRules::Windows).has_value());
-    EXPECT_EQ(PortChoice::ExpectedForm("USB:ABC", PortRules::Windows), nullptr);
+    // Windows has relay boards by serial or the first one, no GPIO and no hidraw nodes.
+    constexpr PortRules W = PortRules::Windows;
+    EXPECT_EQ(PortChoice::FromName("USB", W)->kind, PortKind::UsbRelay);
+    EXPECT_EQ(PortChoice::FromName("usb:ABCDE", W)->serial, "ABCDE");
+    EXPECT_EQ(PortChoice::FromName("USB:ABCDE", W)->name, "USB-Relais ABCDE");
+    EXPECT_FALSE(PortChoice::FromName("USB:ABC", W).has_value());
+    EXPECT_NE(PortChoice::ExpectedForm("USB:ABC", W), nullptr);
+    EXPECT_FALSE(PortChoice::FromName("gpiochip0:1,2,3,4,5,6", W).has_value());
+    EXPECT_EQ(PortChoice::ExpectedForm("gpiochip0:1,2,3,4,5,6", W), nullptr);
+    EXPECT_FALSE(PortChoice::FromName("/dev/hidraw0", W).has_value());
 }
 
 TEST(PortChoiceDevices, AWrongFormIsAMistakeOnTheCommandLine) {
