@@ -11,7 +11,8 @@ status=0
 for dll in $dlls; do
     case $(echo "$dll" | tr '[:upper:]' '[:lower:]') in
         kernel32.dll | user32.dll | gdi32.dll | winmm.dll | msvcrt.dll | advapi32.dll | \
-            shell32.dll | comctl32.dll | ole32.dll | shcore.dll | uxtheme.dll | dwmapi.dll) ;;
+            shell32.dll | comctl32.dll | ole32.dll | shcore.dll | uxtheme.dll | dwmapi.dll | \
+            hid.dll | setupapi.dll) ;;
         *) echo "not a system DLL: $dll"; status=1 ;;
     esac
 done

@@ -122,7 +122,11 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& args, PortRules r
             }
             const std::optional<PortChoice> named = PortChoice::FromName(*value, rules);
             if (!named) {
-                wrong("unbekannter Port " + Quoted(*value) + accepted);
+                // A GPIO or relay port spelt wrong is told the form it must have.
+                if (const char* form = PortChoice::ExpectedForm(*value, rules))
+                    wrong("ungültiger Port " + Quoted(*value) + " (" + form + ")");
+                else
+                    wrong("unbekannter Port " + Quoted(*value) + accepted);
                 continue;
             }
             port = *named;  // given twice, the last one counts
@@ -169,10 +173,18 @@ std::string CommandLine::HelpText(PortRules rules) {
         "\n";
     const std::string ports =
         rules == PortRules::Windows
-            ? "      --port=GERÄT  diesen Port ansteuern: LPT1 bis LPT9 (Vorgabe: LPT1)\n"
+            ? "      --port=GERÄT  diesen Port ansteuern: LPT1 bis LPT9 (Vorgabe: LPT1);\n"
+              "                      außerdem USB, USB:SERIE  ein USB-Relais-Board (das\n"
+              "                        erste gefundene, das mit der fünfstelligen\n"
+              "                        Seriennummer)\n"
             : "      --port=GERÄT  diesen Port ansteuern: LPT1 bis LPT3 (/dev/parport0 bis\n"
               "                      /dev/parport2) oder ein Gerätepfad wie /dev/parport1\n"
-              "                      (Vorgabe: LPT1)\n";
+              "                      (Vorgabe: LPT1); außerdem:\n"
+              "                      gpiochipN:L1,L2,L3,L4,L5,L6  sechs GPIO-Leitungen\n"
+              "                        (Nummern oder Namen) für die Kanäle 1 bis 6\n"
+              "                      USB, USB:SERIE, /dev/hidrawN  ein USB-Relais-Board\n"
+              "                        (das erste gefundene, das mit der fünfstelligen\n"
+              "                        Seriennummer, das an diesem Knoten)\n";
     const std::string more =
         rules == PortRules::Windows
             ? "Beschreibung und Fehlermeldungen: LIESMICH.txt neben pio-out.exe.\n"

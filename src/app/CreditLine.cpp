@@ -42,4 +42,6 @@ std::string CreditLine(const std::string& portName) {
     return kPrefix + portName;
 }
 
+std::string DeviceCreditLine(const std::string& deviceName) { return kPrefix + deviceName; }
+
 }  // namespace pio

@@ -3,12 +3,18 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pio {
 
-// The port names a platform knows: Linux takes LPT1..LPT3 for /dev/parport0..2 and any
-// device path; Windows takes the devices LPT1..LPT9 and nothing else.
+// The port names a platform knows: Linux takes LPT1..LPT3 for /dev/parport0..2, any device
+// path, GPIO lines and USB relay boards; Windows takes the devices LPT1..LPT9 and USB relay
+// boards.
 enum class PortRules { Linux, Windows };
+
+// What drives the six channels: a parallel port (or a FIFO standing in for one), six lines
+// of a GPIO chip (Linux only), or a USB HID relay board.
+enum class PortKind { Parallel, Gpio, UsbRelay };
 
 // The port one panel drives, as the command line named it.
 struct PortChoice {
@@ -19,6 +25,12 @@ struct PortChoice {
     // Windows: the mutex that holds the port for one panel, one per device. Empty on Linux,
     // where the lock lies on the device node itself.
     std::string holdName;
+    PortKind kind = PortKind::Parallel;
+    // GPIO: the six lines of channels 1..6, offsets or line names. The chip is `device`.
+    std::vector<std::string> lines{};
+    // USB relay board: the serial of the board, empty for the first board found or for the
+    // hidraw node in `device`. With no node and no serial, `device` is empty.
+    std::string serial{};
 
     // The port without any option: LPT1.
     static PortChoice Default(PortRules rules);
@@ -27,9 +39,13 @@ struct PortChoice {
     static std::optional<PortChoice> FromName(const std::string& value, PortRules rules);
     // What an error message lists as the names these rules take.
     static const char* Accepted(PortRules rules);
+    // For a value FromName refused that starts like a GPIO or USB relay port ("gpiochip0:",
+    // "USB:"): the form it must have, for the error message; nullptr for any other value.
+    static const char* ExpectedForm(const std::string& value, PortRules rules);
 
     bool operator==(const PortChoice& other) const {
-        return device == other.device && name == other.name && holdName == other.holdName;
+        return device == other.device && name == other.name && holdName == other.holdName &&
+               kind == other.kind && lines == other.lines && serial == other.serial;
     }
 };
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #include "app/PanelSession.h"
 #include "app/StartupFailure.h"
 #include "app/Version.h"
+#include "output/WinHidApi.h"
+#include "output/WinHidRelayDevice.h"
 #include "output/WinLptDevice.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32Platform.h"
@@ -122,8 +125,22 @@ static int Main(HINSTANCE instance, int showCommand) {
     return RunOrReportStartupFailure(
         [&]() -> int {
             Win32Platform platform(instance);
-            WinLptDevice device(line.port().device, WideText::FromUtf8(line.port().holdName));
-            PanelSession session(platform, device, title, CreditLine(line.port().name));
+            WinHidApi hid;
+            std::unique_ptr<PortDevice> device;
+            std::string credit;
+            if (line.port().kind == PortKind::UsbRelay) {
+                auto relays = std::make_unique<WinHidRelayDevice>(hid, line.port().serial);
+                // The board's serial, looked up now where the command line named none.
+                const std::string serial =
+                    line.port().serial.empty() ? relays->Probe() : std::string();
+                credit = DeviceCreditLine(line.port().name + (serial.empty() ? "" : " " + serial));
+                device = std::move(relays);
+            } else {
+                device = std::make_unique<WinLptDevice>(line.port().device,
+                                                        WideText::FromUtf8(line.port().holdName));
+                credit = CreditLine(line.port().name);
+            }
+            PanelSession session(platform, *device, title, credit);
             platform.CreateWindows(title, session.WindowBounds());
             session.Start();
             platform.ShowWindows(showCommand);

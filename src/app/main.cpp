@@ -12,17 +12,16 @@
 
 #include "app/ApplicationTitle.h"
 #include "app/CommandLine.h"
-#include "app/CreditLine.h"
 #include "app/PanelSession.h"
 #include "app/StartupFailure.h"
 #include "app/StartupResources.h"
 #include "app/Version.h"
+#include "app/linux/ChosenDevice.h"
 #include "app/linux/DescriptorReserve.h"
 #include "app/linux/ResourceProbe.h"
 #include "app/linux/ScaleFactor.h"
 #include "app/linux/StartupDeadline.h"
 #include "output/PortNode.h"
-#include "output/PpdevDevice.h"
 #include "platform/qt/DisplayPlatform.h"
 #include "platform/qt/DrawingThread.h"
 #include "platform/qt/PanelWidget.h"
@@ -117,7 +116,7 @@ static int Main(int argc, char** argv) {
                            PortRules::Linux, PIO_VERSION_STRING);
     // A plain file, a folder or a disk named as the port is a slip of the hand; it would never
     // be written anyway, but saying so now beats a box once port output is on.
-    if (line.action() == CommandLine::Action::Run) {
+    if (line.action() == CommandLine::Action::Run && line.port().kind == PortKind::Parallel) {
         if (const char* what = NeverAPort(line.port().device)) line = line.RefusePort(what);
     }
     if (line.action() != CommandLine::Action::Run) return PrintAndEnd(line);
@@ -178,8 +177,8 @@ static int Main(int argc, char** argv) {
     return RunOrReportStartupFailure(
         [&] {
             QtPlatform platform;
-            PpdevDevice device(line.port().device);
-            PanelSession session(platform, device, title, CreditLine(line.port().name));
+            ChosenDevice chosen(line.port());
+            PanelSession session(platform, chosen.device(), title, chosen.credit());
             // The box is shown with the reserve given up, and it is taken back afterwards.
             session.Report().OnBeforeBox([&reserve](std::exception_ptr) { reserve.Release(); });
             session.Report().OnAfterBox([&reserve] { reserve.Fill(); });

@@ -10,7 +10,8 @@ namespace pio {
 constexpr int kPortHeldByAnotherPanel = 33;
 
 // Where the port byte goes. PortWriter drives one open/write/close cycle per output word, so
-// an implementation holds a handle only between open() and close().
+// a port device holds a handle only between open() and close(); a device that must stay open
+// to keep its outputs (GPIO lines, a relay board) holds it from hold() to letGo() instead.
 class PortDevice {
 public:
     virtual ~PortDevice() = default;

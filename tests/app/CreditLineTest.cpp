@@ -44,6 +44,14 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_tuple("", "PIO Out · 6 Kanäle an ")),
     [](const auto& test) { return "case" + std::to_string(test.index); });
 
+TEST(CreditLine, DevicesTheProgramNamesItselfAreNeverCut) {
+    EXPECT_EQ(DeviceCreditLine("USB-Relais ABCDE"), "PIO Out · 6 Kanäle an USB-Relais ABCDE");
+    EXPECT_EQ(DeviceCreditLine("gpiochip0"), "PIO Out · 6 Kanäle an gpiochip0");
+    // The same names as a port path would be cut, by the cautious widths.
+    EXPECT_EQ(CreditLine("USB-Relais ABCDE").find("…"),
+              std::string("PIO Out · 6 Kanäle an ").size());
+}
+
 TEST(CreditLine, TheFirstPortGivesThePanelsOwnLine) {
     EXPECT_EQ(CreditLine("LPT1"), TForm1::kCredit);
 }
