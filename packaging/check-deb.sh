@@ -42,7 +42,8 @@ expected=$(printf '%s\n' ./usr/bin/pio-out ./usr/share/applications/$id.desktop 
     ./usr/share/icons/hicolor/32x32/apps/$id.png ./usr/share/icons/hicolor/48x48/apps/$id.png \
     ./usr/share/icons/hicolor/64x64/apps/$id.png ./usr/share/metainfo/$id.metainfo.xml \
     ./usr/share/man/man1/pio-out.1.gz ./usr/share/doc/pio-out/copyright \
-    ./usr/share/doc/pio-out/changelog.Debian.gz ./usr/share/lintian/overrides/pio-out | sort)
+    ./usr/share/doc/pio-out/changelog.Debian.gz ./usr/share/lintian/overrides/pio-out \
+    ./usr/lib/udev/rules.d/70-pio-out-usbrelay.rules | sort)
 [ "$files" = "$expected" ] || fail "package files differ:
 --- expected
 $expected
