@@ -64,6 +64,7 @@ def stays_one(panel, box, seconds, label):
 
 
 def main(args):
+    h.require_root()  # the reference boxes below are made in a private mount namespace too
     h.require_tools("xwd", "nsenter", "umount", "mount")
     missing = reference(args.binary, make_dir=False)
     directory = reference(args.binary, make_dir=True)
