@@ -14,6 +14,7 @@
 
 #include "output/IoErrorCode.h"
 #include "output/PortNode.h"
+#include "output/RelayReport.h"
 
 namespace pio {
 
@@ -27,16 +28,8 @@ constexpr std::uint16_t kProduct = 0x05df;
 constexpr const char* kHidId = "0003:000016C0:000005DF";  // USB, vendor, product
 constexpr const char* kSysfs = "/sys/class/hidraw";
 
-// The board's one feature report, id 0: eight bytes. hidraw puts the report id in front of
-// the data in both directions, so the buffer is nine bytes and the report's byte i is at i+1:
-// the serial in bytes 0..4, the relays that are on in byte 7.
-constexpr std::size_t kReportSize = 9;
-constexpr std::size_t kSerialAt = 1;
-constexpr std::size_t kSerialSize = 5;
-constexpr std::size_t kStateAt = 8;
-constexpr unsigned char kRelayOn = 0xFF;
-constexpr unsigned char kRelayOff = 0xFD;
-constexpr int kChannels = 6;
+// hidraw puts the report id in front of the data in both directions.
+constexpr std::size_t kReportSize = RelayReport::kSize;
 
 // N of a product name ending in "USBRelay<N>" (sysfs puts the maker's name in front), for
 // the boards there are; 0 for anything else.
@@ -120,9 +113,9 @@ int HidRelayDevice::OpenNode(const std::string& node, int relays, Board& board, 
         if (relays == 0) code = kNotAPort;
         if (relays < 0) code = IoErrorCodeFromErrno(-relays);
     }
-    unsigned char report[kReportSize] = {};
+    RelayReport::Bytes report{};
     if (code == 0) {
-        if (const int result = calls_.Ioctl(opened, HIDIOCGFEATURE(kReportSize), report);
+        if (const int result = calls_.Ioctl(opened, HIDIOCGFEATURE(kReportSize), report.data());
             result < 0)
             code = IoErrorCodeFromErrno(-result);
     }
@@ -130,8 +123,7 @@ int HidRelayDevice::OpenNode(const std::string& node, int relays, Board& board, 
         calls_.Close(opened);
         return code;
     }
-    const auto* serial = reinterpret_cast<const char*>(report + kSerialAt);
-    board = {node, relays, std::string(serial, strnlen(serial, kSerialSize)), report[kStateAt]};
+    board = {node, relays, RelayReport::Serial(report), RelayReport::State(report)};
     fd = opened;
     return 0;
 }
@@ -189,23 +181,20 @@ int HidRelayDevice::open() {
 }
 
 int HidRelayDevice::Switch(int relay, bool on) {
-    unsigned char report[kReportSize] = {0, on ? kRelayOn : kRelayOff,
-                                         static_cast<unsigned char>(relay)};
-    const int result = calls_.Ioctl(fd_, HIDIOCSFEATURE(kReportSize), report);
+    RelayReport::Bytes report = RelayReport::Switch(relay, on);
+    const int result = calls_.Ioctl(fd_, HIDIOCSFEATURE(kReportSize), report.data());
     return result < 0 ? IoErrorCodeFromErrno(-result) : 0;
 }
 
 int HidRelayDevice::write(std::uint8_t byte, int& written) {
     if (fd_ < 0) return kNotOpen;
-    for (int relay = 1; relay <= std::min(kChannels, board_.relays); ++relay) {
-        const std::uint8_t bit = 1U << (relay - 1);
-        const bool on = (byte >> (relay + 1)) & 1;
-        if (on == ((board_.state & bit) != 0)) continue;
+    bool on = false;
+    while (const int relay = RelayReport::NextChange(byte, board_.state, board_.relays, on)) {
         if (const int code = Switch(relay, on); code != 0) {
             Release();  // found and read anew on the next cycle
             return code;
         }
-        board_.state = static_cast<std::uint8_t>(on ? board_.state | bit : board_.state & ~bit);
+        board_.state = RelayReport::With(board_.state, relay, on);
     }
     written = 1;
     return 0;
@@ -223,9 +212,7 @@ std::string HidRelayDevice::Probe() {
         if (found) calls_.Close(fd);
         shown = found ? board.serial : "";
     }
-    for (char& c : shown)
-        if (c < 0x21 || c > 0x7E) c = '?';  // it ends up on the panel
-    return shown;
+    return RelayReport::Shown(shown);  // it ends up on the panel
 }
 
 }  // namespace pio

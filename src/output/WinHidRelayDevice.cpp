@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "output/RelayReport.h"
+
 namespace pio {
 
 namespace {
@@ -15,15 +17,7 @@ constexpr int kNotFound = ERROR_FILE_NOT_FOUND;
 
 constexpr unsigned short kVendor = 0x16c0;
 constexpr unsigned short kProduct = 0x05df;
-// The board's feature report: id 0 in front of its eight bytes, the serial in bytes 0..4 and
-// the relays that are on in byte 7, as hid.dll hands it over.
-constexpr unsigned long kReportSize = 9;
-constexpr std::size_t kSerialAt = 1;
-constexpr std::size_t kSerialSize = 5;
-constexpr std::size_t kStateAt = 8;
-constexpr unsigned char kRelayOn = 0xFF;
-constexpr unsigned char kRelayOff = 0xFD;
-constexpr int kChannels = 6;
+constexpr unsigned long kReportSize = RelayReport::kSize;
 
 // A board that went away answers with one of these; they all mean it is not there.
 int Code(unsigned long error) {
@@ -70,12 +64,12 @@ int WinHidRelayDevice::Read(WinHidCalls::Device device, Board& board) {
     std::wstring name;
     if (calls_.Product(device, name) != 0 || (board.relays = RelayCount(name)) == 0)
         return kNotFound;
-    unsigned char report[kReportSize] = {};
-    if (const unsigned long error = calls_.GetFeature(device, report, kReportSize); error != 0)
+    RelayReport::Bytes report{};
+    if (const unsigned long error = calls_.GetFeature(device, report.data(), kReportSize);
+        error != 0)
         return Code(error);
-    const auto* serial = reinterpret_cast<const char*>(report + kSerialAt);
-    board.serial.assign(serial, strnlen(serial, kSerialSize));
-    board.state = report[kStateAt];
+    board.serial = RelayReport::Serial(report);
+    board.state = RelayReport::State(report);
     board.device = device;
     return 0;
 }
@@ -152,18 +146,16 @@ int WinHidRelayDevice::open() {
 
 int WinHidRelayDevice::write(std::uint8_t byte, int& written) {
     if (!board_.device) return kNotOpen;
-    for (int relay = 1; relay <= std::min(kChannels, board_.relays); ++relay) {
-        const std::uint8_t bit = 1U << (relay - 1);
-        const bool on = (byte >> (relay + 1)) & 1;
-        if (on == ((board_.state & bit) != 0)) continue;
-        unsigned char report[kReportSize] = {0, on ? kRelayOn : kRelayOff,
-                                             static_cast<unsigned char>(relay)};
-        if (const unsigned long error = calls_.SetFeature(board_.device, report, kReportSize);
+    bool on = false;
+    while (const int relay = RelayReport::NextChange(byte, board_.state, board_.relays, on)) {
+        RelayReport::Bytes report = RelayReport::Switch(relay, on);
+        if (const unsigned long error =
+                calls_.SetFeature(board_.device, report.data(), kReportSize);
             error != 0) {
             Release();  // found and read anew on the next cycle
             return Code(error);
         }
-        board_.state = static_cast<std::uint8_t>(on ? board_.state | bit : board_.state & ~bit);
+        board_.state = RelayReport::With(board_.state, relay, on);
     }
     written = 1;
     return 0;
@@ -179,9 +171,7 @@ std::string WinHidRelayDevice::Probe() {
         calls_.Close(board.device);
         shown = board.serial;
     }
-    for (char& c : shown)
-        if (c < 0x21 || c > 0x7E) c = '?';  // it ends up on the panel
-    return shown;
+    return RelayReport::Shown(shown);  // it ends up on the panel
 }
 
 }  // namespace pio
