@@ -69,47 +69,10 @@ mkdir -p "$cache/apt-archives/partial"
 exec 9>"$cache/lock"
 flock 9  # one run at a time: they share the cache
 
-# --- The base root: debootstrap once, then a tarball --------------------------------------
-tarball=$cache/bookworm-minbase.tar
-if [ -f "$tarball" ] && [ "$(cat "$cache/bookworm-minbase.mirror" 2>/dev/null)" = "$mirror" ] &&
-   [ -z "$(find "$tarball" -mtime +14)" ]; then
-    say "base root from the cache ($tarball)"
-else
-    say "debootstrap --variant=minbase bookworm (cached for later runs)"
-    rm -rf --one-file-system "$cache/root.new"
-    debootstrap --variant=minbase bookworm "$cache/root.new" "$mirror" >"$cache/debootstrap.log" 2>&1 ||
-        { tail -n 30 "$cache/debootstrap.log" >&2; die "debootstrap failed (log: $cache/debootstrap.log)"; }
-    tar -C "$cache/root.new" -cf "$tarball.new" .
-    mv "$tarball.new" "$tarball"
-    echo "$mirror" >"$cache/bookworm-minbase.mirror"
-    rm -rf --one-file-system "$cache/root.new"
-    say "base root made"
-fi
-
-# --- A fresh root for this run ---------------------------------------------------------------
-root=$(mktemp -d /var/tmp/pio-out-deb-root.XXXXXX)
-mounted=""
-cleanup() {
-    status=$?
-    set +e
-    # End what still runs inside the root (only our own Xvfb and pio-out can be there).
-    for p in /proc/[0-9]*; do
-        [ "$(readlink "$p/root" 2>/dev/null)" = "$root" ] && kill -9 "${p#/proc/}" 2>/dev/null
-    done
-    sleep 1
-    for m in $mounted; do umount "$m" || umount -l "$m"; done
-    if grep -q " $root/" /proc/mounts; then
-        echo "WARNING: mounts left under $root; not removing it" >&2
-    else
-        rm -rf --one-file-system "$root"
-    fi
-    exit $status
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM HUP
-
-tar -C "$root" -xf "$tarball"
-cp /etc/resolv.conf "$root/etc/resolv.conf"
+# --- The base root, then a fresh root for this run -----------------------------------------
+. "$here/../scripts/fresh-root.sh"
+base_root bookworm "$mirror" "$cache/bookworm-minbase.tar"
+new_root "$cache/bookworm-minbase.tar" deb
 cp "$deb" "$root/tmp/"
 cp "$here/deb-in-root-inside.sh" "$root/tmp/inside.sh"
 

@@ -46,63 +46,10 @@ rm -rf "$results"
 mkdir -p "$results"
 say "Debian $release, $repo at $commit, results in $results"
 
-# --- The base root: debootstrap once, then a tarball --------------------------------------
-tarball=$cache/$release-minbase.tar
-if [ -f "$tarball" ] && [ "$(cat "$tarball.mirror" 2>/dev/null)" = "$mirror" ] &&
-    [ -z "$(find "$tarball" -mtime +14)" ]; then
-    say "base root from the cache ($tarball)"
-else
-    say "debootstrap --variant=minbase $release (cached for later runs)"
-    rm -rf --one-file-system "$cache/root.new"
-    debootstrap --variant=minbase "$release" "$cache/root.new" "$mirror" \
-        >"$cache/debootstrap.log" 2>&1 ||
-        { tail -n 30 "$cache/debootstrap.log" >&2; die "debootstrap failed (log: $cache/debootstrap.log)"; }
-    tar -C "$cache/root.new" -cf "$tarball.new" .
-    mv "$tarball.new" "$tarball"
-    echo "$mirror" >"$tarball.mirror"
-    rm -rf --one-file-system "$cache/root.new"
-    say "base root made"
-fi
-
-# --- A fresh root for this run ---------------------------------------------------------------
-root=$(mktemp -d "/var/tmp/pio-out-$release-root.XXXXXX")
-mounted=""
-cleanup() {
-    status=$?
-    set +e
-    # End what still runs inside the root (the build, the tests, the panel, Xvfb, QEMU).
-    for _ in 1 2 3; do
-        left=""
-        for p in /proc/[0-9]*; do
-            case "$(readlink "$p/root" 2>/dev/null)" in
-            "$root" | "$root"/*) kill -9 "${p#/proc/}" 2>/dev/null && left=1 ;;
-            esac
-        done
-        [ -n "$left" ] || break
-        sleep 1
-    done
-    # Whatever was mounted under the root, by this script or by something run inside it,
-    # comes off, the deepest first; then the root's own bind.
-    awk -v r="$root" '$2 == r || index($2, r "/") == 1 { print $2 }' /proc/mounts | sort -r |
-        while read -r m; do
-            umount "$m" 2>/dev/null || umount -l "$m"
-        done
-    for m in $mounted; do
-        ! grep -q " $m " /proc/mounts || umount "$m" || umount -l "$m"
-    done
-    if grep -q " ${root}[/ ]" /proc/mounts; then
-        echo "WARNING: mounts left under $root; not removing it" >&2
-    else
-        rm -rf --one-file-system "$root"
-    fi
-    exit $status
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM HUP
-
-say "unpacking the base root into $root"
-tar -C "$root" -xf "$tarball"
-cp /etc/resolv.conf "$root/etc/resolv.conf"
+# --- The base root, then a fresh root for this run -----------------------------------------
+. "$here/fresh-root.sh"
+base_root "$release" "$mirror" "$cache/$release-minbase.tar"
+new_root "$cache/$release-minbase.tar" "$release"
 git clone --quiet --no-hardlinks "$repo" "$root/root/pio-out"
 git -C "$root/root/pio-out" checkout --quiet --detach "$commit"
 
