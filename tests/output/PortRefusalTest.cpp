@@ -60,7 +60,7 @@ TEST_P(NotAPort, IsRefusedUnwrittenEveryCycle) {
     TempDir dir, locks;
     ASSERT_TRUE(dir.ok() && locks.ok());
     const std::string path = GetParam().make(dir);
-    if (path.empty()) GTEST_SKIP() << "cannot make this kind of file here";
+    if (path.empty()) GTEST_SKIP() << "cannot make this kind of file here (device nodes need root)";
 
     PpdevDevice device(path, locks.path());
     PortWriter writer(device);

@@ -158,7 +158,8 @@ bool CanMakeNodes(const TempDir& dir) {
 TEST(PpdevDevice, PpdevNodeWithoutItsPortIsFileNotFound) {
     TempDir dir;
     ASSERT_TRUE(dir.ok());
-    if (!CanMakeNodes(dir)) GTEST_SKIP() << "cannot make device nodes in " << dir.path();
+    if (!CanMakeNodes(dir))
+        GTEST_SKIP() << "cannot make device nodes in " << dir.path() << " (needs root)";
     // ppdev's major with a minor far beyond any port: no driver, or no port behind it.
     const std::string node = dir / "parport0";
     ASSERT_EQ(mknod(node.c_str(), S_IFCHR | 0600, makedev(99, 200)), 0);
