@@ -280,3 +280,14 @@ def usb_second_panel(ctx: Context) -> None:
         ctx.end(first)
         t = expect_state(board, 16, t_end, "the second panel taking over")
         ctx.log(f"the second panel took over {1000 * (t - t_end):.0f} ms after the first ended")
+
+
+def usb_node(ctx: Context) -> None:
+    """The board's hidraw node named on the command line: the panel asks the driver itself
+    whether it is a relay board and how many relays it has (2: channel 4 drives nothing)."""
+    with RelayBoard(ctx, 2, "RIGND") as board:
+        panel = ctx.panel(channels=(2, 4), args=["--port", board.node])
+        expect_state(board, 2, 0.0, f"--port {board.node}")
+        wrong = [s.hex() for s in board.sets() if s[1] in (0xFF, 0xFD) and not 1 <= s[2] <= 2]
+        h.check(not wrong, f"commands for relays the board does not have: {wrong}")
+        g.no_box(panel, f"--port {board.node}", 0.5)

@@ -15,7 +15,7 @@ from driver_scenarios import (claimed_elsewhere, driver_removed, exclusive, lp_b
                               no_ppdev, second_panel)
 from node_scenarios import block_device, flocked, twin_node
 from output_scenarios import (claims, clicks, cycle_cost, drivers, permissions, references)
-from relay_scenarios import (usb_clicks, usb_denied, usb_second_panel, usb_serials,
+from relay_scenarios import (usb_clicks, usb_denied, usb_node, usb_second_panel, usb_serials,
                              usb_two_relays, usb_unplug)
 
 ORDER = [
@@ -41,4 +41,5 @@ ORDER = [
     ("usb_denied", usb_denied),
     ("usb_serials", usb_serials),
     ("usb_second_panel", usb_second_panel),
+    ("usb_node", usb_node),
 ]
