@@ -36,12 +36,13 @@ from kernel_tree import (RigError, copy_unpacked, modules_root, suite,  # noqa: 
 QEMU = "qemu-system-x86_64"
 SKIP = 77
 # Modules the initramfs loads for the shares and the overlay, and the ones the guest loads
-# itself (with what they need, from modules.dep): the port drivers, and a RAM disk for a
-# block device named as the port.
+# itself (with what they need, from modules.dep): the port drivers, a RAM disk for a
+# block device named as the port, and uhid with the generic HID driver for relay boards.
 BOOT_MODULES = ["kernel/drivers/virtio/virtio_pci.ko", "kernel/net/9p/9pnet_virtio.ko",
                 "kernel/fs/9p/9p.ko", "kernel/fs/overlayfs/overlay.ko"]
 PORT_MODULES = ["kernel/drivers/parport/parport_pc.ko", "kernel/drivers/char/ppdev.ko",
-                "kernel/drivers/char/lp.ko", "kernel/drivers/block/brd.ko"]
+                "kernel/drivers/char/lp.ko", "kernel/drivers/block/brd.ko",
+                "kernel/drivers/hid/uhid.ko", "kernel/drivers/hid/hid-generic.ko"]
 
 
 def run(argv, **kw) -> subprocess.CompletedProcess:

@@ -15,6 +15,8 @@ from driver_scenarios import (claimed_elsewhere, driver_removed, exclusive, lp_b
                               no_ppdev, second_panel)
 from node_scenarios import block_device, flocked, twin_node
 from output_scenarios import (claims, clicks, cycle_cost, drivers, permissions, references)
+from relay_scenarios import (usb_clicks, usb_denied, usb_node, usb_second_panel, usb_serials,
+                             usb_two_relays, usb_unplug)
 
 ORDER = [
     ("references", references),
@@ -33,4 +35,11 @@ ORDER = [
     ("driver_removed", driver_removed),
     ("cycle_cost", cycle_cost),
     ("claimed_elsewhere", claimed_elsewhere),
+    ("usb_clicks", usb_clicks),
+    ("usb_two_relays", usb_two_relays),
+    ("usb_unplug", usb_unplug),
+    ("usb_denied", usb_denied),
+    ("usb_serials", usb_serials),
+    ("usb_second_panel", usb_second_panel),
+    ("usb_node", usb_node),
 ]
