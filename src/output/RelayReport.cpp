@@ -29,12 +29,17 @@ std::string RelayReport::Serial(const Bytes& report) {
 std::uint8_t RelayReport::State(const Bytes& report) { return report[kStateAt]; }
 
 int RelayReport::NextChange(std::uint8_t byte, std::uint8_t state, int relays, bool& on) {
-    for (int relay = 1; relay <= std::min(kChannels, relays); ++relay) {
-        const bool wanted = ((byte >> (relay + 1)) & 1) != 0;
-        const bool now = ((state >> (relay - 1)) & 1) != 0;
-        if (wanted != now) {
-            on = wanted;
-            return relay;
+    // The port's lines change together; a board's relays one report at a time. Offs first, so
+    // that between two words no relay is on that neither word has on (a running light never
+    // shows two lamps, two relays wired against each other never close together).
+    for (const bool wantedOn : {false, true}) {
+        for (int relay = 1; relay <= std::min(kChannels, relays); ++relay) {
+            const bool wanted = ((byte >> (relay + 1)) & 1) != 0;
+            const bool now = ((state >> (relay - 1)) & 1) != 0;
+            if (wanted == wantedOn && wanted != now) {
+                on = wanted;
+                return relay;
+            }
         }
     }
     return 0;

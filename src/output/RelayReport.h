@@ -24,9 +24,10 @@ public:
     // Bit k-1: relay k is on.
     static std::uint8_t State(const Bytes& report);
 
-    // The first relay (1-based) whose state in `state` differs from its channel in the port
+    // The next relay (1-based) whose state in `state` differs from its channel in the port
     // byte (channel k is bit k+1, D2..D7), with `on` set to what it should be; 0 when none
-    // does. Relays beyond the board's `relays` and beyond the six channels are left alone.
+    // does. Every relay to switch off comes before any to switch on. Relays beyond the
+    // board's `relays` and beyond the six channels are left alone.
     static int NextChange(std::uint8_t byte, std::uint8_t state, int relays, bool& on);
     // `state` with relay `relay` switched on or off.
     static std::uint8_t With(std::uint8_t state, int relay, bool on);

@@ -43,8 +43,8 @@ TEST_F(HidRelayDeviceTest, OnlyRelaysThatDifferFromTheBoardAreSent) {
     FakeHidraw::Board& board = hidraw.Add(0, "QWERT", 4);
     board.state = 0b0101;  // relays 1 and 3 on before the panel came
     Panel panel(hidraw, locks);
-    ASSERT_EQ(CycleCode(panel.writer, 0b0011), 0);  // channels 1 and 2
-    EXPECT_EQ(board.sent, (Sent{{kOn, 2}, {kOff, 3}}));
+    ASSERT_EQ(CycleCode(panel.writer, 0b0011), 0);       // channels 1 and 2
+    EXPECT_EQ(board.sent, (Sent{{kOff, 3}, {kOn, 2}}));  // offs first
     EXPECT_EQ(board.state, 0b0011U);
     board.sent.clear();
     for (int i = 0; i < 5; ++i) ASSERT_EQ(CycleCode(panel.writer, 0b0011), 0);

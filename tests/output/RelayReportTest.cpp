@@ -26,6 +26,9 @@ TEST(RelayReport, OnlyTheRelaysThatDifferAreSwitched) {
     EXPECT_EQ(Changes(0, 0, 8), Sent{});
     EXPECT_EQ(Changes(0x04, 0, 8), (Sent{{1, true}}));  // channel 1 = D2
     EXPECT_EQ(Changes(0x80, 0x01, 8), (Sent{{1, false}, {6, true}}));
+    // A running light's step: the lamp that goes out goes out before the next one lights.
+    EXPECT_EQ(Changes(0x04, 0x02, 8), (Sent{{2, false}, {1, true}}));
+    EXPECT_EQ(Changes(0x18, 0x21, 8), (Sent{{1, false}, {6, false}, {2, true}, {3, true}}));
     EXPECT_EQ(Changes(0xFC, 0x3F, 8), Sent{});  // all six on already
     EXPECT_EQ(Changes(0x00, 0xC0, 8), Sent{});  // relays 7 and 8 left alone
     EXPECT_EQ(Changes(0x03, 0, 8), Sent{});     // D0, D1 drive nothing

@@ -130,7 +130,7 @@ TEST(WinHidRelayDevice, OnlyRelaysThatDifferFromTheBoardAreSent) {
     WinHidRelayDevice device(hid, "");
     PortWriter writer(device);
     ASSERT_EQ(CycleCode(writer, 0b0011), 0);
-    EXPECT_EQ(board.sent, (Sent{{kOn, 2}, {kOff, 3}}));
+    EXPECT_EQ(board.sent, (Sent{{kOff, 3}, {kOn, 2}}));  // offs first
     board.sent.clear();
     ASSERT_EQ(CycleCode(writer, 0b0011), 0);
     EXPECT_EQ(board.sent, Sent{});
