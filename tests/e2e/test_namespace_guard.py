@@ -39,7 +39,7 @@ def commands_in_other_namespace() -> None:
                      stdin=subprocess.DEVNULL)
     try:
         mine = h.namespace_identity()[0]
-        theirs = h.wait_until(lambda: _other_ns(target.pid, mine), 5.0)
+        theirs = h.wait_until(lambda: _other_ns(target.pid, mine), h.DEADLINE)
         h.check(theirs, "the throwaway namespace did not appear")
         # Its own namespace, the test's root: the command runs there.
         ok = subprocess.run(h.in_namespace_argv(target.pid, ["readlink", "/proc/self/ns/mnt"]),

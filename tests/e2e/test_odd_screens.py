@@ -19,7 +19,7 @@ def bad_factor(binary, x, variable, value):
     label = f"{variable}={value}"
     with h.Panel(binary, x, namespace=False, env={variable: value}) as panel:
         panel.wait_window()  # the panel's own 340 x 200, or it fails
-        h.check(h.wait_until(lambda: IGNORED in panel.stderr_text(), 10, 0.05),
+        h.check(h.wait_until(lambda: IGNORED in panel.stderr_text(), h.DEADLINE, 0.05),
                 f"{label}: nothing said: {panel.stderr_text()!r}")
         line = next(l for l in panel.stderr_text().splitlines() if IGNORED in l)
         h.check(variable in line and f"„{value}“" in line, f"{label}: {line!r}")

@@ -72,24 +72,20 @@ def box_at_run_time(binary, x, uid, home, missing_port):
                    panel.env)
         print(f"at run time: the limit lowered to the program's {threads} threads")
         panel.double_click(*h.LAYOUT.switch("pout"))  # the port is missing: a box
-        boxes = h.wait_until(panel.boxes, 10, 0.05)
-        h.check(boxes, "no box within 10 s of the failure")
+        boxes = h.wait_until(panel.boxes, h.DEADLINE, 0.05)
+        h.check(boxes, f"no box within {h.DEADLINE:.0f} s of the failure")
         box = boxes[0]
-        drawn = lambda: sum(1 for xx in range(60, img.width) for yy in range(img.height * 3 // 5)
-                            if sum(img.pixel(xx, yy)) < 300) >= 100
-        img = None
-        for _ in range(50):  # the box is drawn within 10 s, or it hangs
+        def drawn() -> bool:  # drawn in time, or the painting hangs
             img = h.screenshot(panel.env, window=box.id)
-            if drawn():
-                break
-            time.sleep(0.2)
-        h.check(drawn(), "the box shows no text")
+            return sum(1 for xx in range(60, img.width) for yy in range(img.height * 3 // 5)
+                       if sum(img.pixel(xx, yy)) < 300) >= 100
+        h.check(h.wait_until(drawn, h.DEADLINE, 0.2), "the box shows no text")
         panel.focus(box.id)
         panel.key("Return")
-        h.check(h.wait_until(lambda: not panel.boxes(), 10, 0.05), "the box did not close")
+        h.check(h.wait_until(lambda: not panel.boxes(), h.DEADLINE, 0.05), "the box did not close")
         print("at run time: the box was drawn and closed")
         panel.close()
-        code = panel.wait_exit(10)
+        code = panel.wait_exit(h.DEADLINE)
         h.check(code == 0, f"the panel did not close after the box (exit {code}): "
                            f"{panel.stderr_text()!r}")
         print("at run time: the panel went on and closed with exit code 0")

@@ -38,7 +38,7 @@ def main(args):
         def placed():
             return [r for name, r, _ in sway.windows() if name in (TITLE, "org.pioout.PioOut")
                     and r["width"] == panel.WIDTH and r["height"] == panel.HEIGHT]
-        rect = h.wait_until(placed, 15.0)
+        rect = h.wait_until(placed, h.DEADLINE)
         h.check(rect, f"no 340x200 panel among sway's windows: {sway.windows()}; "
                       f"{panel.stderr_text()}")
         left, top = rect[0]["x"], rect[0]["y"]
@@ -83,7 +83,7 @@ def main(args):
             h.run_tool(["xdotool", "key", "alt+F4"], sway.env())
         else:
             sway.keys("-M", "alt", "-k", "F4", "-m", "alt")
-        code = panel.wait_exit(10.0)
+        code = panel.wait_exit(h.DEADLINE)
         h.check(code == 0, f"Alt+F4: exit code {code}; {panel.stderr_text()}")
 
 

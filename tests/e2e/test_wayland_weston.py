@@ -34,7 +34,7 @@ def under_xwayland(args) -> None:
     with w.Weston(True) as weston, h.Panel(args.binary, weston) as panel:
         h.check(weston.display, "weston started no Xwayland")
         wid = h.wait_until(lambda: h.visible_windows(weston.env(), pid=panel.pid,
-                                                     name="^pio-out$"), 15.0, 0.1)
+                                                     name="^pio-out$"), h.DEADLINE, 0.1)
         h.check(wid, f"no X window of the panel under Xwayland; {panel.stderr_text()}")
         # weston's window manager frames the window first, then moves the frame to the
         # place the panel asked for: until then its corner reads as the frame's margin.
@@ -43,7 +43,7 @@ def under_xwayland(args) -> None:
         def placed():
             infos.append(h.window_info(weston.env(), wid[0]))
             return (infos[-1].x, infos[-1].y) == PLACE
-        h.wait_until(placed, 10.0, 0.1)
+        h.wait_until(placed, h.DEADLINE, 0.1)
         info = infos[-1]
         print(f"X window {info}")
         h.check((info.width, info.height) == (panel.WIDTH, panel.HEIGHT),
@@ -60,7 +60,7 @@ def under_xwayland(args) -> None:
                        for y in range(0, panel.HEIGHT, 4) for x in range(0, panel.WIDTH, 4))
             return same / ((panel.HEIGHT // 4) * (panel.WIDTH // 4)), shot
         share, shot = h.wait_until(lambda: (lambda r: r if r[0] > 0.95 else None)(matching()),
-                                   15.0, 0.5) or matching()
+                                   h.DEADLINE, 0.5) or matching()
         print(f"the output shows the panel's picture at {PLACE}: {share:.0%} of pixels alike")
         if share <= 0.95 and args.artifacts:
             shot.save_png(f"{args.artifacts}/weston-xwayland.png")
@@ -75,7 +75,7 @@ def natively(args) -> None:
             def appeared():
                 box = changed_box(before, weston.screenshot())
                 return box if box and box[2:] == (panel.WIDTH, panel.HEIGHT) else None
-            box = h.wait_until(appeared, 15.0, 0.5)
+            box = h.wait_until(appeared, h.DEADLINE, 0.5)
             if not box and args.artifacts:
                 weston.screenshot().save_png(f"{args.artifacts}/weston-native.png")
             h.check(box, f"no 340x200 panel on the output (changed: "
