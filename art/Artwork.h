@@ -12,9 +12,9 @@ namespace pio::artwork {
 
 enum class Led { GreenOff, GreenOn, YellowOff, YellowOn, RedOff, RedOn };
 
-Picture background();    // 340 x 201, the device front
-Picture socket();        // 30 x 31, one panel socket seen head-on
-Picture led(Led which);  // 11 x 11
+Picture BackgroundPicture();    // 340 x 201, the device front
+Picture SocketPicture();        // 30 x 31, one panel socket seen head-on
+Picture LedPicture(Led which);  // 11 x 11
 
 // The program icon, 32 x 32; pixels are 0xAARRGGBB, alpha 0 where transparent.
 struct Icon {
@@ -22,6 +22,6 @@ struct Icon {
     int height = 0;
     std::vector<std::uint32_t> argb;
 };
-Icon icon();
+Icon ProgramIcon();
 
 }  // namespace pio::artwork

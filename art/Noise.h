@@ -11,7 +11,7 @@ class Noise {
 public:
     explicit Noise(std::uint64_t seed) : state_(seed) {}
 
-    std::uint64_t next() {
+    std::uint64_t Next() {
         std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
@@ -19,13 +19,13 @@ public:
     }
 
     // Uniform in [0, 1), 53 bits.
-    double uniform() { return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0); }
+    double Uniform() { return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0); }
 
     // Roughly normal with mean 0 and standard deviation 1: the sum of twelve uniforms
     // (Irwin-Hall) needs nothing from libm, so the bytes cannot depend on its rounding.
-    double gauss() {
+    double Gauss() {
         double sum = 0.0;
-        for (int i = 0; i < 12; ++i) sum += uniform();
+        for (int i = 0; i < 12; ++i) sum += Uniform();
         return sum - 6.0;
     }
 

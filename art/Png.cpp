@@ -12,7 +12,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::uint32_t crc32(const std::uint8_t* data, std::size_t n) {
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t n) {
     static const std::array<std::uint32_t, 256> table = [] {
         std::array<std::uint32_t, 256> t{};
         for (std::uint32_t i = 0; i < 256; ++i) {
@@ -27,7 +27,7 @@ std::uint32_t crc32(const std::uint8_t* data, std::size_t n) {
     return c ^ 0xFFFFFFFFu;
 }
 
-std::uint32_t adler32(const Bytes& data) {
+std::uint32_t Adler32(const Bytes& data) {
     std::uint32_t a = 1, b = 0;
     for (std::uint8_t v : data) {
         a = (a + v) % 65521u;
@@ -36,21 +36,21 @@ std::uint32_t adler32(const Bytes& data) {
     return (b << 16) | a;
 }
 
-void be32(Bytes& out, std::uint32_t v) {
+void Be32(Bytes& out, std::uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8)
         out.push_back(static_cast<std::uint8_t>(v >> shift));
 }
 
-void chunk(Bytes& out, const char* type, const Bytes& body) {
-    be32(out, static_cast<std::uint32_t>(body.size()));
+void Chunk(Bytes& out, const char* type, const Bytes& body) {
+    Be32(out, static_cast<std::uint32_t>(body.size()));
     const std::size_t start = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), body.begin(), body.end());
-    be32(out, crc32(out.data() + start, out.size() - start));
+    Be32(out, Crc32(out.data() + start, out.size() - start));
 }
 
 // A zlib stream holding the data in stored (uncompressed) deflate blocks of up to 64 KiB.
-Bytes zlibStored(const Bytes& raw) {
+Bytes ZlibStored(const Bytes& raw) {
     Bytes z{0x78, 0x01};
     std::size_t pos = 0;
     do {
@@ -65,13 +65,13 @@ Bytes zlibStored(const Bytes& raw) {
                  raw.begin() + static_cast<long>(pos + len));
         pos += len;
     } while (pos < raw.size());
-    be32(z, adler32(raw));
+    Be32(z, Adler32(raw));
     return z;
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> encodePng(const artwork::Icon& icon) {
+std::vector<std::uint8_t> EncodePng(const artwork::Icon& icon) {
     Bytes raw;
     for (int y = 0; y < icon.height; ++y) {
         raw.push_back(0);  // filter type: none
@@ -83,14 +83,14 @@ std::vector<std::uint8_t> encodePng(const artwork::Icon& icon) {
         }
     }
     Bytes header;
-    be32(header, static_cast<std::uint32_t>(icon.width));
-    be32(header, static_cast<std::uint32_t>(icon.height));
+    Be32(header, static_cast<std::uint32_t>(icon.width));
+    Be32(header, static_cast<std::uint32_t>(icon.height));
     header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, deflate, no filter, no interlace
 
     Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    chunk(png, "IHDR", header);
-    chunk(png, "IDAT", zlibStored(raw));
-    chunk(png, "IEND", {});
+    Chunk(png, "IHDR", header);
+    Chunk(png, "IDAT", ZlibStored(raw));
+    Chunk(png, "IEND", {});
     return png;
 }
 

@@ -153,7 +153,7 @@ int HidRelayDevice::hold() {
     Board board;
     int fd = -1;
     if (const int code = Find(board, fd); code != 0) return code;
-    if (const int code = panelLock_.take(HoldKey(board.serial)); code != 0) {
+    if (const int code = panelLock_.Take(HoldKey(board.serial)); code != 0) {
         calls_.Close(fd);
         return code;
     }
@@ -166,7 +166,7 @@ void HidRelayDevice::letGo() { Release(); }
 
 void HidRelayDevice::Release() {
     if (fd_ >= 0) calls_.Close(std::exchange(fd_, -1));
-    panelLock_.drop();
+    panelLock_.Drop();
 }
 
 int HidRelayDevice::open() {

@@ -50,9 +50,9 @@ std::string PanelLock::SystemDirectory() {
     return "/tmp";
 }
 
-int PanelLock::take(const std::string& key) {
-    if (holds(key)) return 0;
-    drop();
+int PanelLock::Take(const std::string& key) {
+    if (Holds(key)) return 0;
+    Drop();
     const std::string dir = directory_.empty() ? SystemDirectory() : directory_;
     const int fd = OpenLockFile(dir + "/pio-out-port-" + key + ".lock");
     if (fd < 0) return IoErrorCodeFromErrno(errno);
@@ -71,7 +71,7 @@ int PanelLock::take(const std::string& key) {
     return 0;
 }
 
-void PanelLock::drop() {
+void PanelLock::Drop() {
     fd_.ReleaseAndClose();
     key_.clear();
 }

@@ -22,10 +22,10 @@ public:
 
     // Takes the lock for `key`, giving up any other it held. Returns 0, kPortHeldByAnotherPanel
     // or the I/O error code of what failed.
-    int take(const std::string& key);
-    void drop();
+    int Take(const std::string& key);
+    void Drop();
 
-    bool holds(const std::string& key) const { return fd_.valid() && key_ == key; }
+    bool Holds(const std::string& key) const { return fd_.valid() && key_ == key; }
 
     // The system's lock directory: the first of /run/lock, /var/lock and /tmp that exists. All
     // panels choose alike, whoever runs them.

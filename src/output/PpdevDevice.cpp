@@ -76,7 +76,7 @@ int PpdevDevice::hold() {
         letGo();
         return kNotAPort;
     }
-    if (const int code = panelLock_.take(PortHoldKey(st)); code != 0) {
+    if (const int code = panelLock_.Take(PortHoldKey(st)); code != 0) {
         nodeLock_.ReleaseAndClose();
         return code;
     }
@@ -87,7 +87,7 @@ int PpdevDevice::hold() {
     struct stat held {};
     if (nodeLock_.valid() && ::fstat(nodeLock_.get(), &held) == 0 && SameFile(held, st)) return 0;
     const int code = LockNode(st.st_rdev);
-    if (code != 0) panelLock_.drop();  // another program's turn: no panel may wait on us
+    if (code != 0) panelLock_.Drop();  // another program's turn: no panel may wait on us
     return code;
 }
 
@@ -111,7 +111,7 @@ int PpdevDevice::LockNode(dev_t rdev) {
 
 void PpdevDevice::letGo() {
     nodeLock_.ReleaseAndClose();
-    panelLock_.drop();
+    panelLock_.Drop();
 }
 
 int PpdevDevice::open() {

@@ -9,7 +9,7 @@ TControl* PointerRouter::ControlAt(Point p) const {
     const auto& list = window_.Components();
     for (auto it = list.rbegin(); it != list.rend(); ++it) {
         auto* control = dynamic_cast<TControl*>(it->get());
-        if (control && control->Visible && control->Enabled && control->BoundsRect().contains(p))
+        if (control && control->Visible && control->Enabled && control->BoundsRect().Contains(p))
             return control;
     }
     return nullptr;
@@ -35,7 +35,7 @@ void PointerRouter::Release(Point p, MouseButton button) {
     capture_ = nullptr;
     if (pressed_ != target) return;
     pressed_ = nullptr;
-    if (target->BoundsRect().contains(p) && target->OnClick) target->OnClick(target);
+    if (target->BoundsRect().Contains(p) && target->OnClick) target->OnClick(target);
 }
 
 void PointerRouter::CancelMode() {

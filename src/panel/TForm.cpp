@@ -26,7 +26,7 @@ void TForm::paint(Canvas& canvas, const Rect& dirty) {
     for (const auto& component : Components()) {
         const auto* control = dynamic_cast<const TControl*>(component.get());
         if (!control || !control->Visible) continue;
-        const Rect area = control->BoundsRect().intersected(dirty);
+        const Rect area = control->BoundsRect().Intersected(dirty);
         if (area.empty()) continue;
         canvas.setClip(area);
         control->Paint(canvas);

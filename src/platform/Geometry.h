@@ -28,11 +28,11 @@ struct Rect {
     int right() const { return left + width; }   // one past the last column
     int bottom() const { return top + height; }  // one past the last row
     bool empty() const { return width <= 0 || height <= 0; }
-    bool contains(Point p) const {
+    bool Contains(Point p) const {
         return p.x >= left && p.x < right() && p.y >= top && p.y < bottom();
     }
-    bool intersects(const Rect& o) const { return !intersected(o).empty(); }
-    Rect intersected(const Rect& o) const {
+    bool Intersects(const Rect& o) const { return !Intersected(o).empty(); }
+    Rect Intersected(const Rect& o) const {
         const int l = std::max(left, o.left);
         const int t = std::max(top, o.top);
         const int r = std::min(right(), o.right());
@@ -41,7 +41,7 @@ struct Rect {
         return {l, t, r - l, b - t};
     }
     // Smallest rectangle holding both; an empty side is ignored.
-    Rect united(const Rect& o) const {
+    Rect United(const Rect& o) const {
         if (empty()) return o;
         if (o.empty()) return *this;
         const int l = std::min(left, o.left);

@@ -16,16 +16,16 @@ namespace {
 
 using Filter = std::function<bool(int, int)>;
 
-double lumaOf(Picture::Rgb c) { return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b; }
+double LumaOf(Picture::Rgb c) { return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b; }
 
 struct Stats {
     double r = 0, g = 0, b = 0, lumaSd = 0, brightest = -1;
     int count = 0, bx = -1, by = -1;  // bx, by: where the brightest pixel is
-    double luma() const { return 0.299 * r + 0.587 * g + 0.114 * b; }
+    double Luma() const { return 0.299 * r + 0.587 * g + 0.114 * b; }
 };
 
 // Mean colour, luminance spread and brightest pixel over the pixels the filter accepts.
-Stats measure(const Picture& p, const Filter& take) {
+Stats Measure(const Picture& p, const Filter& take) {
     Stats s;
     double l = 0, l2 = 0;
     for (int y = 0; y < p.height; ++y) {
@@ -33,8 +33,8 @@ Stats measure(const Picture& p, const Filter& take) {
             if (!take(x, y)) continue;
             const auto c = p.pixel(x, y);
             s.r += c.r, s.g += c.g, s.b += c.b, ++s.count;
-            l += lumaOf(c), l2 += lumaOf(c) * lumaOf(c);
-            if (lumaOf(c) > s.brightest) s.brightest = lumaOf(c), s.bx = x, s.by = y;
+            l += LumaOf(c), l2 += LumaOf(c) * LumaOf(c);
+            if (LumaOf(c) > s.brightest) s.brightest = LumaOf(c), s.bx = x, s.by = y;
         }
     }
     if (s.count == 0) return s;
@@ -42,8 +42,8 @@ Stats measure(const Picture& p, const Filter& take) {
     s.lumaSd = std::sqrt(std::max(0.0, l2 / s.count - (l / s.count) * (l / s.count)));
     return s;
 }
-Stats at(const Picture& p, int x, int y) {
-    return measure(p, [=](int px, int py) { return px == x && py == y; });
+Stats StatsAt(const Picture& p, int x, int y) {
+    return Measure(p, [=](int px, int py) { return px == x && py == y; });
 }
 
 // Every channel of the mean lies between those of colours a and b, give or take tol.
@@ -57,14 +57,14 @@ void expectIn(const Stats& s, std::uint32_t a, std::uint32_t b, double tol,
         EXPECT_LE(got[i], std::max(ca, cb) + tol) << what << ", channel " << i;
     }
 }
-void expectNear(const Stats& s, std::uint32_t rgb, double tol, const std::string& what) {
+void ExpectNear(const Stats& s, std::uint32_t rgb, double tol, const std::string& what) {
     expectIn(s, rgb, rgb, tol, what);
 }
 
 // ---- background -----------------------------------------------------------------------
 
 // Window row y shows picture row y + 1.
-Filter windowRows(int y0, int y1, int x0 = 0, int x1 = 339) {
+Filter WindowRows(int y0, int y1, int x0 = 0, int x1 = 339) {
     return [=](int x, int row) { return row - 1 >= y0 && row - 1 <= y1 && x >= x0 && x <= x1; };
 }
 
@@ -72,7 +72,7 @@ struct BandRow {
     int y;              // window row
     std::uint32_t rgb;  // expected mean colour
 };
-std::uint32_t lerpRgb(std::uint32_t a, std::uint32_t b, double t) {
+std::uint32_t LerpRgb(std::uint32_t a, std::uint32_t b, double t) {
     std::uint32_t out = 0;
     for (int shift : {16, 8, 0})
         out |= static_cast<std::uint32_t>(
@@ -80,38 +80,38 @@ std::uint32_t lerpRgb(std::uint32_t a, std::uint32_t b, double t) {
                << shift;
     return out;
 }
-std::vector<BandRow> bandRows() {
+std::vector<BandRow> BandRows() {
     std::vector<BandRow> rows{{-1, 0x0C0C10}};  // above the window: continues the dark band
-    for (int y = 0; y <= 7; ++y) rows.push_back({y, lerpRgb(0x0C0C10, 0x111116, y / 7.0)});
+    for (int y = 0; y <= 7; ++y) rows.push_back({y, LerpRgb(0x0C0C10, 0x111116, y / 7.0)});
     const std::uint32_t top[] = {0x12131A, 0x16161E, 0x1C1D21, 0x1F2127,
                                  0x24252F, 0x303135, 0x37373F};
     for (int i = 0; i < 7; ++i) rows.push_back({8 + i, top[i]});
     const std::uint32_t bottom[] = {0x2B2C32, 0x222328, 0x1E1E21, 0x15151C, 0x121217};
     for (int i = 0; i < 5; ++i) rows.push_back({189 + i, bottom[i]});
     for (int y = 194; y <= 199; ++y)
-        rows.push_back({y, lerpRgb(0x100F14, 0x0A090D, (y - 194) / 5.0)});
+        rows.push_back({y, LerpRgb(0x100F14, 0x0A090D, (y - 194) / 5.0)});
     return rows;
 }
 
 class ArtworkBandTest : public ::testing::TestWithParam<BandRow> {};
 TEST_P(ArtworkBandTest, RowMeanMatchesTheEdgeColour) {
     const BandRow row = GetParam();
-    expectNear(measure(artwork::background(), windowRows(row.y, row.y)), row.rgb, 2.0,
+    ExpectNear(Measure(artwork::BackgroundPicture(), WindowRows(row.y, row.y)), row.rgb, 2.0,
                "window row " + std::to_string(row.y));
 }
-INSTANTIATE_TEST_SUITE_P(Edges, ArtworkBandTest, ::testing::ValuesIn(bandRows()),
+INSTANTIATE_TEST_SUITE_P(Edges, ArtworkBandTest, ::testing::ValuesIn(BandRows()),
                          [](const auto& test) { return "row" + std::to_string(test.param.y + 1); });
 
 TEST(ArtworkBackground, FaceIsLighterAtTheTopAndDarkensSmoothlyDownwards) {
-    const Picture p = artwork::background();
+    const Picture p = artwork::BackgroundPicture();
     ASSERT_EQ(p.width, 340);
     ASSERT_EQ(p.height, 201);
     ASSERT_EQ(p.rgb.size(), 340u * 201u * 3u);
-    expectNear(measure(p, windowRows(16, 30, 0, 169)), 0x3E3E43, 1.5, "upper face");
-    expectNear(measure(p, windowRows(110, 175, 0, 169)), 0x353539, 1.5, "lower face");
-    double previous = measure(p, windowRows(20, 29, 0, 169)).luma();
+    ExpectNear(Measure(p, WindowRows(16, 30, 0, 169)), 0x3E3E43, 1.5, "upper face");
+    ExpectNear(Measure(p, WindowRows(110, 175, 0, 169)), 0x353539, 1.5, "lower face");
+    double previous = Measure(p, WindowRows(20, 29, 0, 169)).luma();
     for (int y = 30; y < 120; y += 10) {
-        const double now = measure(p, windowRows(y, y + 9, 0, 169)).luma();
+        const double now = Measure(p, WindowRows(y, y + 9, 0, 169)).luma();
         EXPECT_LE(now, previous + 0.5) << "rows " << y << "..";
         EXPECT_GE(now, previous - 2.5) << "step at rows " << y << "..";
         previous = now;
@@ -119,36 +119,36 @@ TEST(ArtworkBackground, FaceIsLighterAtTheTopAndDarkensSmoothlyDownwards) {
 }
 
 TEST(ArtworkBackground, RightEdgeAndLowerGlareAreAFewLevelsLighter) {
-    const Picture p = artwork::background();
+    const Picture p = artwork::BackgroundPicture();
     const auto lighter = [&](const Filter& a, const Filter& b) {
-        return measure(p, a).luma() - measure(p, b).luma();
+        return Measure(p, a).luma() - Measure(p, b).luma();
     };
-    const double rightEdge = lighter(windowRows(20, 175, 320, 339), windowRows(20, 175, 20, 160));
+    const double rightEdge = lighter(WindowRows(20, 175, 320, 339), WindowRows(20, 175, 20, 160));
     EXPECT_GT(rightEdge, 1.5);
     EXPECT_LT(rightEdge, 8.0);
-    const double glare = lighter(windowRows(182, 192, 100, 120), windowRows(182, 192, 40, 80));
+    const double glare = lighter(WindowRows(182, 192, 100, 120), WindowRows(182, 192, 40, 80));
     EXPECT_GT(glare, 1.5);
     EXPECT_LT(glare, 10.0);
 }
 
 TEST(ArtworkBackground, GrainHasTheRightSpreadAndIsBluish) {
-    const Picture p = artwork::background();
-    EXPECT_NEAR(measure(p, windowRows(120, 170, 10, 160)).lumaSd, 7.0, 2.0);
-    const Stats face = measure(p, windowRows(16, 170, 0, 169));
+    const Picture p = artwork::BackgroundPicture();
+    EXPECT_NEAR(Measure(p, WindowRows(120, 170, 10, 160)).lumaSd, 7.0, 2.0);
+    const Stats face = Measure(p, WindowRows(16, 170, 0, 169));
     EXPECT_NEAR(face.b - face.r, 5.0, 1.2);
     EXPECT_NEAR(face.g, face.r, 1.0);
 }
 
 TEST(ArtworkBackground, FaceIsPlainIndependentGrain) {
     // Neighbours in per-pixel noise are uncorrelated; blur, streaks or a pattern are not.
-    const Picture p = artwork::background();
-    const double mean = measure(p, windowRows(120, 170, 10, 161)).luma();
+    const Picture p = artwork::BackgroundPicture();
+    const double mean = Measure(p, WindowRows(120, 170, 10, 161)).luma();
     double horizontal = 0, vertical = 0, variance = 0;
     for (int y = 121; y <= 171; ++y) {
         for (int x = 10; x <= 160; ++x) {
-            const double a = lumaOf(p.pixel(x, y)) - mean;
-            horizontal += a * (lumaOf(p.pixel(x + 1, y)) - mean);
-            vertical += a * (lumaOf(p.pixel(x, y + 1)) - mean);
+            const double a = LumaOf(p.pixel(x, y)) - mean;
+            horizontal += a * (LumaOf(p.pixel(x + 1, y)) - mean);
+            vertical += a * (LumaOf(p.pixel(x, y + 1)) - mean);
             variance += a * a;
         }
     }
@@ -156,7 +156,7 @@ TEST(ArtworkBackground, FaceIsPlainIndependentGrain) {
     EXPECT_LT(std::abs(vertical / variance), 0.1);
     // Nor does any column stand out from its neighbours, as a line or marking would.
     std::vector<double> column(340);
-    for (int x = 0; x < 340; ++x) column[x] = measure(p, windowRows(40, 170, x, x)).luma();
+    for (int x = 0; x < 340; ++x) column[x] = Measure(p, WindowRows(40, 170, x, x)).luma();
     for (int x = 3; x < 337; ++x) {
         double around = 0;
         for (int k = 1; k <= 3; ++k) around += column[x - k] + column[x + k];
@@ -167,7 +167,7 @@ TEST(ArtworkBackground, FaceIsPlainIndependentGrain) {
 // ---- socket ---------------------------------------------------------------------------
 
 // Pixels whose distance from the socket's centre rounds to r0..r1.
-Filter radii(int r0, int r1) {
+Filter Radii(int r0, int r1) {
     return [=](int x, int y) {
         const long r = std::lround(std::hypot(x - 15.0, y - 17.0));
         return r >= r0 && r <= r1;
@@ -183,8 +183,8 @@ struct SocketRing {
 class ArtworkSocketRingTest : public ::testing::TestWithParam<SocketRing> {};
 TEST_P(ArtworkSocketRingTest, MeanColourLiesInItsRange) {
     const SocketRing ring = GetParam();
-    expectIn(measure(artwork::socket(), radii(ring.r0, ring.r1)), ring.from, ring.to, ring.tol,
-             ring.name);
+    expectIn(Measure(artwork::SocketPicture(), Radii(ring.r0, ring.r1)), ring.from, ring.to,
+             ring.tol, ring.name);
 }
 INSTANTIATE_TEST_SUITE_P(Radii, ArtworkSocketRingTest,
                          ::testing::Values(SocketRing{"hole", 0, 4, 0x000000, 0x141414, 0.0},
@@ -197,37 +197,37 @@ INSTANTIATE_TEST_SUITE_P(Radii, ArtworkSocketRingTest,
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ArtworkSocket, IsRoundAndCentred) {
-    const Picture p = artwork::socket();
+    const Picture p = artwork::SocketPicture();
     ASSERT_EQ(p.width, 30);
     ASSERT_EQ(p.height, 31);
     // Four ways out from the centre the hole ends and the collar starts at the same radius.
     for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
-        EXPECT_LT(lumaOf(p.pixel(15 + 3 * dx, 17 + 3 * dy)), 16.0);
+        EXPECT_LT(LumaOf(p.pixel(15 + 3 * dx, 17 + 3 * dy)), 16.0);
         EXPECT_GT(p.pixel(15 + 6 * dx, 17 + 6 * dy).r, 180);
     }
 }
 
 TEST(ArtworkSocket, MetalRingsAreBrightWithWhiteHighlightsExceptAtTheTop) {
-    const Picture p = artwork::socket();
+    const Picture p = artwork::SocketPicture();
     for (auto [r0, r1] : {std::pair{10, 10}, {12, 13}}) {
-        const Stats s = measure(p, radii(r0, r1));
+        const Stats s = Measure(p, Radii(r0, r1));
         EXPECT_GT(s.luma(), 130.0) << "radius " << r0;
         EXPECT_GT(s.brightest, 240.0) << "radius " << r0;
     }
     // The outer rim's top is turned away from the light.
-    const Filter rim = radii(12, 13);
+    const Filter rim = Radii(12, 13);
     const auto top = [&](int x, int y) { return rim(x, y) && y - 17 < -2 * std::abs(x - 15); };
-    EXPECT_LT(measure(p, top).brightest, 180.0);
-    EXPECT_GT(measure(p, [&](int x, int y) { return rim(x, y) && y > 17; }).luma(), 170.0);
+    EXPECT_LT(Measure(p, top).brightest, 180.0);
+    EXPECT_GT(Measure(p, [&](int x, int y) { return rim(x, y) && y > 17; }).luma(), 170.0);
 }
 
 TEST(ArtworkSocket, ShadowIsDarkestAcrossTheTopAndPanelIsGrained) {
-    const Picture p = artwork::socket();
-    const Filter shadow = radii(14, 16);
+    const Picture p = artwork::SocketPicture();
+    const Filter shadow = Radii(14, 16);
     const auto top = [&](int x, int y) { return shadow(x, y) && y - 17 < -std::abs(x - 15); };
-    EXPECT_LT(measure(p, top).luma(),
-              measure(p, [&](int x, int y) { return shadow(x, y) && y > 17; }).luma() - 5.0);
-    EXPECT_NEAR(measure(p, radii(18, 30)).lumaSd, 7.0, 2.0) << "grain on the panel beyond";
+    EXPECT_LT(Measure(p, top).luma(),
+              Measure(p, [&](int x, int y) { return shadow(x, y) && y > 17; }).luma() - 5.0);
+    EXPECT_NEAR(Measure(p, Radii(18, 30)).lumaSd, 7.0, 2.0) << "grain on the panel beyond";
 }
 
 // ---- LEDs -----------------------------------------------------------------------------
@@ -239,49 +239,49 @@ struct LedLook {
 };
 class ArtworkLedTest : public ::testing::TestWithParam<LedLook> {};
 
-double ledRadius(int x, int y) { return std::hypot(x - 5.0, y - 5.0); }
+double LedRadius(int x, int y) { return std::hypot(x - 5.0, y - 5.0); }
 // Upper part of the dome between two radii, clear of the highlight and the bottom rim.
-Filter upperDome(double d0, double d1) {
-    return [=](int x, int y) { return ledRadius(x, y) >= d0 && ledRadius(x, y) <= d1 && y <= 5; };
+Filter UpperDome(double d0, double d1) {
+    return [=](int x, int y) { return LedRadius(x, y) >= d0 && LedRadius(x, y) <= d1 && y <= 5; };
 }
 
 TEST_P(ArtworkLedTest, DomeIsLighterInTheMiddle) {
     const LedLook look = GetParam();
-    const Picture p = artwork::led(look.led);
+    const Picture p = artwork::LedPicture(look.led);
     ASSERT_EQ(p.width, 11);
     ASSERT_EQ(p.height, 11);
-    expectIn(measure(p, upperDome(1.5, 3.0)), look.outer, look.inner, 8.0, "dome");
-    expectNear(at(p, 5, 4), look.inner, 8.0, "middle of the dome, above the highlight");
-    expectNear(at(p, 5, 1), look.outer, 10.0, "top of the dome");
-    EXPECT_GT(measure(p, upperDome(1.5, 2.5)).luma(), measure(p, upperDome(3.5, 4.1)).luma());
+    expectIn(Measure(p, UpperDome(1.5, 3.0)), look.outer, look.inner, 8.0, "dome");
+    ExpectNear(StatsAt(p, 5, 4), look.inner, 8.0, "middle of the dome, above the highlight");
+    ExpectNear(StatsAt(p, 5, 1), look.outer, 10.0, "top of the dome");
+    EXPECT_GT(Measure(p, UpperDome(1.5, 2.5)).luma(), Measure(p, UpperDome(3.5, 4.1)).luma());
 }
 
 TEST_P(ArtworkLedTest, HighlightIsSmallPaleAndCentral) {
     const LedLook look = GetParam();
-    const Picture p = artwork::led(look.led);
-    const Stats all = measure(p, [](int, int) { return true; });
-    EXPECT_LE(ledRadius(all.bx, all.by), 1.5) << "brightest pixel at " << all.bx << "," << all.by;
+    const Picture p = artwork::LedPicture(look.led);
+    const Stats all = Measure(p, [](int, int) { return true; });
+    EXPECT_LE(LedRadius(all.bx, all.by), 1.5) << "brightest pixel at " << all.bx << "," << all.by;
     EXPECT_GE(all.by, 5) << "at or just below the centre";
-    expectNear(at(p, all.bx, all.by), look.highlight, 8.0, "highlight");
+    ExpectNear(StatsAt(p, all.bx, all.by), look.highlight, 8.0, "highlight");
     // Only a couple of pixels are nearer the highlight than the lit body in brightness.
-    const double inner = lumaOf(
+    const double inner = LumaOf(
         {std::uint8_t(look.inner >> 16), std::uint8_t(look.inner >> 8), std::uint8_t(look.inner)});
     const double mid = (all.brightest + inner) / 2;
     const auto nearHighlight = [&](int x, int y) {
-        return ledRadius(x, y) <= 4 && lumaOf(p.pixel(x, y)) > mid;
+        return LedRadius(x, y) <= 4 && LumaOf(p.pixel(x, y)) > mid;
     };
-    EXPECT_LE(measure(p, nearHighlight).count, 3);
+    EXPECT_LE(Measure(p, nearHighlight).count, 3);
 }
 
 TEST_P(ArtworkLedTest, RimAtTheBottomIsDarker) {
     const LedLook look = GetParam();
-    const Picture p = artwork::led(look.led);
-    expectNear(at(p, 5, 9), look.rim, 12.0, "rim");
-    EXPECT_LT(lumaOf(p.pixel(5, 9)), lumaOf(p.pixel(5, 1)));
+    const Picture p = artwork::LedPicture(look.led);
+    ExpectNear(StatsAt(p, 5, 9), look.rim, 12.0, "rim");
+    EXPECT_LT(LumaOf(p.pixel(5, 9)), LumaOf(p.pixel(5, 1)));
 }
 
 TEST_P(ArtworkLedTest, NinePixelDomeWithGrainyCorners) {
-    const Picture p = artwork::led(GetParam().led);
+    const Picture p = artwork::LedPicture(GetParam().led);
     // How far a pixel is from the grey of the panel, in its most different channel.
     const auto offPanel = [&](int x, int y) {
         const auto c = p.pixel(x, y);
@@ -289,11 +289,11 @@ TEST_P(ArtworkLedTest, NinePixelDomeWithGrainyCorners) {
     };
     for (auto [x, y] : {std::pair{1, 5}, {9, 5}, {5, 1}, {5, 9}})
         EXPECT_GT(offPanel(x, y), 45) << x << "," << y;
-    const auto corners = [](int x, int y) { return ledRadius(x, y) >= 6.0; };
+    const auto corners = [](int x, int y) { return LedRadius(x, y) >= 6.0; };
     const auto oddCorner = [&](int x, int y) { return corners(x, y) && offPanel(x, y) > 30; };
-    EXPECT_EQ(measure(p, oddCorner).count, 0);
-    const Stats s = measure(p, corners);
-    expectNear(s, 0x3E3E43, 6.0, "corners");
+    EXPECT_EQ(Measure(p, oddCorner).count, 0);
+    const Stats s = Measure(p, corners);
+    ExpectNear(s, 0x3E3E43, 6.0, "corners");
     EXPECT_GT(s.lumaSd, 3.0);
 }
 
@@ -311,12 +311,12 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- all pictures, icon ---------------------------------------------------------------
 
 TEST(Artwork, RepeatedCallsGiveIdenticalBytes) {
-    EXPECT_EQ(artwork::background(), artwork::background());
-    EXPECT_EQ(artwork::socket(), artwork::socket());
+    EXPECT_EQ(artwork::BackgroundPicture(), artwork::BackgroundPicture());
+    EXPECT_EQ(artwork::SocketPicture(), artwork::SocketPicture());
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(artwork::led(static_cast<artwork::Led>(i)),
-                  artwork::led(static_cast<artwork::Led>(i)));
-    EXPECT_EQ(artwork::icon().argb, artwork::icon().argb);
+        EXPECT_EQ(artwork::LedPicture(static_cast<artwork::Led>(i)),
+                  artwork::LedPicture(static_cast<artwork::Led>(i)));
+    EXPECT_EQ(artwork::ProgramIcon().argb, artwork::ProgramIcon().argb);
 }
 
 // The icon's layout, pixel by pixel.
@@ -341,7 +341,7 @@ std::uint32_t expectedIconPixel(int x, int y) {
 }
 
 TEST(ArtworkIcon, MatchesTheLayoutPixelForPixel) {
-    const artwork::Icon icon = artwork::icon();
+    const artwork::Icon icon = artwork::ProgramIcon();
     ASSERT_EQ(icon.width, 32);
     ASSERT_EQ(icon.height, 32);
     ASSERT_EQ(icon.argb.size(), 1024u);

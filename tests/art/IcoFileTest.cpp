@@ -90,7 +90,7 @@ TEST_F(IcoFileTest, DirectoryListsFourSizesSmallestFirst) {
 }
 
 TEST_F(IcoFileTest, SmallEntriesAreSixteenColourBitmapsOfTheIcon) {
-    const artwork::Icon icon = artwork::icon();
+    const artwork::Icon icon = artwork::ProgramIcon();
     ASSERT_EQ(icon.width, 32);
     for (std::size_t i = 0; i < 3; ++i) {
         const DirEntry e = Entry(i);

@@ -21,7 +21,7 @@ TEST_P(IconFilesTest, PngIsTheIconEnlargedWithoutSmoothing) {
     ASSERT_EQ(png.width(), size);
     ASSERT_EQ(png.height(), size);
     png = png.convertToFormat(QImage::Format_ARGB32);
-    const artwork::Icon icon = artwork::icon();
+    const artwork::Icon icon = artwork::ProgramIcon();
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
             const std::uint32_t want =

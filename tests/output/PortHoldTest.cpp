@@ -121,9 +121,9 @@ TEST(PortHold, IsPerDeviceNotPerNode) {
     TempDir locks;
     ASSERT_TRUE(locks.ok());
     PanelLock first(locks.path()), second(locks.path());
-    EXPECT_EQ(first.take(PortHoldKey(a)), 0);
-    EXPECT_EQ(second.take(PortHoldKey(b)), kPortHeldByAnotherPanel);
-    EXPECT_EQ(second.take(PortHoldKey(other)), 0);
+    EXPECT_EQ(first.Take(PortHoldKey(a)), 0);
+    EXPECT_EQ(second.Take(PortHoldKey(b)), kPortHeldByAnotherPanel);
+    EXPECT_EQ(second.Take(PortHoldKey(other)), 0);
 }
 
 TEST(PanelLock, FilesServeEveryUserAndFollowNoLink) {
@@ -131,7 +131,7 @@ TEST(PanelLock, FilesServeEveryUserAndFollowNoLink) {
     ASSERT_TRUE(locks.ok());
     const mode_t oldMask = umask(077);
     PanelLock lock(locks.path());
-    EXPECT_EQ(lock.take("c99.0"), 0);
+    EXPECT_EQ(lock.Take("c99.0"), 0);
     umask(oldMask);
     struct stat st {};
     ASSERT_EQ(stat((locks / "pio-out-port-c99.0.lock").c_str(), &st), 0);
@@ -141,7 +141,7 @@ TEST(PanelLock, FilesServeEveryUserAndFollowNoLink) {
     const std::string victim = locks / "victim";
     ASSERT_EQ(close(open(victim.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600)), 0);
     ASSERT_EQ(symlink(victim.c_str(), (locks / "pio-out-port-c99.1.lock").c_str()), 0);
-    EXPECT_NE(lock.take("c99.1"), 0);
+    EXPECT_NE(lock.Take("c99.1"), 0);
     const int probe = open(victim.c_str(), O_RDONLY | O_CLOEXEC);
     EXPECT_EQ(flock(probe, LOCK_EX | LOCK_NB), 0) << "the victim file was locked";
     close(probe);

@@ -49,7 +49,7 @@ protected:
 
 TEST_F(PaintTest, EveryPixelIsPaintedAndTheBackgroundIsShiftedUpOneRow) {
     const PixelImage img = canvas.image();
-    const Picture bg = artwork::background();
+    const Picture bg = artwork::BackgroundPicture();
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 340; ++x) ASSERT_NE(img.pixel(x, y) & 0xFFFFFFu, 0xFF00FFu);
     // Window row y shows background row y + 1 where nothing lies above it.
@@ -59,15 +59,15 @@ TEST_F(PaintTest, EveryPixelIsPaintedAndTheBackgroundIsShiftedUpOneRow) {
 }
 
 TEST_F(PaintTest, ControlsShowAtTheirPlaces) {
-    const Picture socket = artwork::socket();
-    const Picture roff = artwork::led(artwork::Led::RedOff);
+    const Picture socket = artwork::SocketPicture();
+    const Picture roff = artwork::LedPicture(artwork::Led::RedOff);
     for (int x : {40, 80, 120, 160, 200, 240}) EXPECT_TRUE(ShowsAt(socket, x, 24)) << x;
     for (int x : {50, 91, 130, 170, 210, 250}) EXPECT_TRUE(ShowsAt(roff, x, 80)) << x;
     EXPECT_FALSE(ShowsAt(roff, 90, 80));  // column 2's LED sits 1 px right
-    EXPECT_TRUE(ShowsAt(artwork::led(artwork::Led::GreenOff), 296, 80));
-    EXPECT_TRUE(ShowsAt(artwork::led(artwork::Led::YellowOff), 296, 36));
-    EXPECT_TRUE(ShowsAt(artwork::led(artwork::Led::YellowOff), 296, 113));
-    EXPECT_TRUE(ShowsAt(artwork::led(artwork::Led::GreenOff), 296, 128));
+    EXPECT_TRUE(ShowsAt(artwork::LedPicture(artwork::Led::GreenOff), 296, 80));
+    EXPECT_TRUE(ShowsAt(artwork::LedPicture(artwork::Led::YellowOff), 296, 36));
+    EXPECT_TRUE(ShowsAt(artwork::LedPicture(artwork::Led::YellowOff), 296, 113));
+    EXPECT_TRUE(ShowsAt(artwork::LedPicture(artwork::Led::GreenOff), 296, 128));
 }
 
 TEST_F(PaintTest, NumberTagsAreBlackDigitsOnWhiteTiles) {
@@ -91,7 +91,7 @@ TEST_F(PaintTest, NumberTagsAreBlackDigitsOnWhiteTiles) {
 }
 
 TEST_F(PaintTest, HiddenPicturesAndTheHiddenLabelDoNotShow) {
-    const Picture bg = artwork::background();
+    const Picture bg = artwork::BackgroundPicture();
     const PixelImage img = canvas.image();
     // Where the six state pictures and Label2 lie, the background shows.
     for (Rect r : {Rect{32, 112, 51, 51}, Rect{299, 144, 8, 13}})
@@ -120,14 +120,14 @@ TEST_F(PaintTest, RepaintOfOneLedChangesNothingOutsideItsRectangle) {
     int changedInside = 0;
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 340; ++x) {
-            if (led.contains({x, y})) {
+            if (led.Contains({x, y})) {
                 changedInside += before.pixel(x, y) != after.pixel(x, y);
                 continue;
             }
             ASSERT_EQ(before.pixel(x, y), after.pixel(x, y)) << x << "," << y;
         }
     EXPECT_GT(changedInside, 30);
-    EXPECT_TRUE(ShowsAt(artwork::led(artwork::Led::RedOn), 130, 80));
+    EXPECT_TRUE(ShowsAt(artwork::LedPicture(artwork::Led::RedOn), 130, 80));
 }
 
 }  // namespace pio

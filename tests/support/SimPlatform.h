@@ -93,7 +93,7 @@ public:
     void run() override;
     void post(Handler fn) override;
     void messageBox(const std::string& text, const std::string& caption, MessageIcon icon) override;
-    void invalidate(const Rect& r) override { dirty_ = dirty_.united(r); }
+    void invalidate(const Rect& r) override { dirty_ = dirty_.United(r); }
     Size hintSize(const std::string& text) const override;
     void showHint(const std::string& text, Point screenTopLeft) override;
     void hideHint() override;

@@ -49,7 +49,7 @@ void ExpectShowsTheIcon(HICON icon, int size) {
     DeleteObject(parts.hbmColor);
     DeleteObject(parts.hbmMask);
 
-    const artwork::Icon want = artwork::icon();
+    const artwork::Icon want = artwork::ProgramIcon();
     int mismatches = 0;
     for (int y = 0; y < size && mismatches < 5; ++y)
         for (int x = 0; x < size && mismatches < 5; ++x) {

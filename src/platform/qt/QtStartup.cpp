@@ -31,7 +31,7 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 }
 
 QIcon ProgramIcon() {
-    const artwork::Icon icon = artwork::icon();
+    const artwork::Icon icon = artwork::ProgramIcon();
     QIcon result;
     // Enlarged here, each pixel a block (see docs/architecture.md, "The program icon").
     for (int scale : {1, 2, 3}) {

@@ -40,7 +40,7 @@ void GdiCanvas::drawPicture(Point at, const Picture& picture) {
     // Only the part inside the clip is converted: a paint usually covers one LED, and the
     // background behind it is the size of the whole panel.
     const Rect whole{at.x, at.y, picture.width, picture.height};
-    const Rect part = clip_.empty() ? whole : whole.intersected(clip_);
+    const Rect part = clip_.empty() ? whole : whole.Intersected(clip_);
     if (part.empty() || picture.rgb.size() < static_cast<std::size_t>(picture.width) *
                                                  static_cast<std::size_t>(picture.height) * 3)
         return;
