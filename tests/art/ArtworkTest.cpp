@@ -109,9 +109,9 @@ TEST(ArtworkBackground, FaceIsLighterAtTheTopAndDarkensSmoothlyDownwards) {
     ASSERT_EQ(p.rgb.size(), 340u * 201u * 3u);
     ExpectNear(Measure(p, WindowRows(16, 30, 0, 169)), 0x3E3E43, 1.5, "upper face");
     ExpectNear(Measure(p, WindowRows(110, 175, 0, 169)), 0x353539, 1.5, "lower face");
-    double previous = Measure(p, WindowRows(20, 29, 0, 169)).luma();
+    double previous = Measure(p, WindowRows(20, 29, 0, 169)).Luma();
     for (int y = 30; y < 120; y += 10) {
-        const double now = Measure(p, WindowRows(y, y + 9, 0, 169)).luma();
+        const double now = Measure(p, WindowRows(y, y + 9, 0, 169)).Luma();
         EXPECT_LE(now, previous + 0.5) << "rows " << y << "..";
         EXPECT_GE(now, previous - 2.5) << "step at rows " << y << "..";
         previous = now;
@@ -121,7 +121,7 @@ TEST(ArtworkBackground, FaceIsLighterAtTheTopAndDarkensSmoothlyDownwards) {
 TEST(ArtworkBackground, RightEdgeAndLowerGlareAreAFewLevelsLighter) {
     const Picture p = artwork::BackgroundPicture();
     const auto lighter = [&](const Filter& a, const Filter& b) {
-        return Measure(p, a).luma() - Measure(p, b).luma();
+        return Measure(p, a).Luma() - Measure(p, b).Luma();
     };
     const double rightEdge = lighter(WindowRows(20, 175, 320, 339), WindowRows(20, 175, 20, 160));
     EXPECT_GT(rightEdge, 1.5);
@@ -142,7 +142,7 @@ TEST(ArtworkBackground, GrainHasTheRightSpreadAndIsBluish) {
 TEST(ArtworkBackground, FaceIsPlainIndependentGrain) {
     // Neighbours in per-pixel noise are uncorrelated; blur, streaks or a pattern are not.
     const Picture p = artwork::BackgroundPicture();
-    const double mean = Measure(p, WindowRows(120, 170, 10, 161)).luma();
+    const double mean = Measure(p, WindowRows(120, 170, 10, 161)).Luma();
     double horizontal = 0, vertical = 0, variance = 0;
     for (int y = 121; y <= 171; ++y) {
         for (int x = 10; x <= 160; ++x) {
@@ -156,7 +156,7 @@ TEST(ArtworkBackground, FaceIsPlainIndependentGrain) {
     EXPECT_LT(std::abs(vertical / variance), 0.1);
     // Nor does any column stand out from its neighbours, as a line or marking would.
     std::vector<double> column(340);
-    for (int x = 0; x < 340; ++x) column[x] = Measure(p, WindowRows(40, 170, x, x)).luma();
+    for (int x = 0; x < 340; ++x) column[x] = Measure(p, WindowRows(40, 170, x, x)).Luma();
     for (int x = 3; x < 337; ++x) {
         double around = 0;
         for (int k = 1; k <= 3; ++k) around += column[x - k] + column[x + k];
@@ -211,22 +211,22 @@ TEST(ArtworkSocket, MetalRingsAreBrightWithWhiteHighlightsExceptAtTheTop) {
     const Picture p = artwork::SocketPicture();
     for (auto [r0, r1] : {std::pair{10, 10}, {12, 13}}) {
         const Stats s = Measure(p, Radii(r0, r1));
-        EXPECT_GT(s.luma(), 130.0) << "radius " << r0;
+        EXPECT_GT(s.Luma(), 130.0) << "radius " << r0;
         EXPECT_GT(s.brightest, 240.0) << "radius " << r0;
     }
     // The outer rim's top is turned away from the light.
     const Filter rim = Radii(12, 13);
     const auto top = [&](int x, int y) { return rim(x, y) && y - 17 < -2 * std::abs(x - 15); };
     EXPECT_LT(Measure(p, top).brightest, 180.0);
-    EXPECT_GT(Measure(p, [&](int x, int y) { return rim(x, y) && y > 17; }).luma(), 170.0);
+    EXPECT_GT(Measure(p, [&](int x, int y) { return rim(x, y) && y > 17; }).Luma(), 170.0);
 }
 
 TEST(ArtworkSocket, ShadowIsDarkestAcrossTheTopAndPanelIsGrained) {
     const Picture p = artwork::SocketPicture();
     const Filter shadow = Radii(14, 16);
     const auto top = [&](int x, int y) { return shadow(x, y) && y - 17 < -std::abs(x - 15); };
-    EXPECT_LT(Measure(p, top).luma(),
-              Measure(p, [&](int x, int y) { return shadow(x, y) && y > 17; }).luma() - 5.0);
+    EXPECT_LT(Measure(p, top).Luma(),
+              Measure(p, [&](int x, int y) { return shadow(x, y) && y > 17; }).Luma() - 5.0);
     EXPECT_NEAR(Measure(p, Radii(18, 30)).lumaSd, 7.0, 2.0) << "grain on the panel beyond";
 }
 
@@ -253,7 +253,7 @@ TEST_P(ArtworkLedTest, DomeIsLighterInTheMiddle) {
     expectIn(Measure(p, UpperDome(1.5, 3.0)), look.outer, look.inner, 8.0, "dome");
     ExpectNear(StatsAt(p, 5, 4), look.inner, 8.0, "middle of the dome, above the highlight");
     ExpectNear(StatsAt(p, 5, 1), look.outer, 10.0, "top of the dome");
-    EXPECT_GT(Measure(p, UpperDome(1.5, 2.5)).luma(), Measure(p, UpperDome(3.5, 4.1)).luma());
+    EXPECT_GT(Measure(p, UpperDome(1.5, 2.5)).Luma(), Measure(p, UpperDome(3.5, 4.1)).Luma());
 }
 
 TEST_P(ArtworkLedTest, HighlightIsSmallPaleAndCentral) {
