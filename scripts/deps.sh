@@ -41,7 +41,9 @@ WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine6
 PACKAGE_PACKAGES="dpkg-dev file lintian"
 # The kernel rig (tests/kernel): Debian's kernel in QEMU with an emulated parallel port, an
 # initramfs of busybox and the kernel's modules (packed with cpio, indexed with depmod).
-KERNEL_TEST_PACKAGES="qemu-system-x86 busybox-static cpio kmod"
+# The headers of the running suite's kernel (linux-headers-amd64 goes with linux-image-amd64,
+# the rig's kernel), gcc and make: the rig builds the GPIO simulator for that kernel.
+KERNEL_TEST_PACKAGES="qemu-system-x86 busybox-static cpio kmod linux-headers-amd64 gcc make"
 # Trying the package in a fresh Debian 12 root (packaging/test-deb-in-root.sh), and the whole
 # clone's tests in a fresh Debian 12 or 13 root (scripts/test-in-fresh-root.sh).
 DEB_ROOT_TEST_PACKAGES="debootstrap"

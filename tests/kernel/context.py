@@ -72,9 +72,12 @@ class Context:
         panel.__exit__(None, None, None)
         self._panels.remove(panel)
 
-    def cleanup(self) -> None:
+    def end_panels(self) -> None:
         for panel in list(self._panels):
             self.end(panel)
+
+    def cleanup(self) -> None:
+        self.end_panels()
         for name in ("lp", "brd"):
             if g.loaded(name):
                 g.rmmod(name)

@@ -31,18 +31,23 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+import gpio_sim_build  # noqa: E402
 from kernel_tree import (RigError, copy_unpacked, modules_root, suite,  # noqa: E402
                          unpacked_name, SUITE_KERNELS)
 QEMU = "qemu-system-x86_64"
 SKIP = 77
 # Modules the initramfs loads for the shares and the overlay, and the ones the guest loads
 # itself (with what they need, from modules.dep): the port drivers, a RAM disk for a
-# block device named as the port, and uhid with the generic HID driver for relay boards.
+# block device named as the port, uhid with the generic HID driver for relay boards, and
+# configfs for the GPIO simulator (built for the kernel by gpio_sim_build.py).
 BOOT_MODULES = ["kernel/drivers/virtio/virtio_pci.ko", "kernel/net/9p/9pnet_virtio.ko",
                 "kernel/fs/9p/9p.ko", "kernel/fs/overlayfs/overlay.ko"]
 PORT_MODULES = ["kernel/drivers/parport/parport_pc.ko", "kernel/drivers/char/ppdev.ko",
                 "kernel/drivers/char/lp.ko", "kernel/drivers/block/brd.ko",
-                "kernel/drivers/hid/uhid.ko", "kernel/drivers/hid/hid-generic.ko"]
+                "kernel/drivers/hid/uhid.ko", "kernel/drivers/hid/hid-generic.ko",
+                "kernel/fs/configfs/configfs.ko"]
+# What the guest's GPIO scenarios report when the rig could not build the simulator.
+GPIO_SIM_ERROR = "gpio-sim-error.txt"
 
 
 def run(argv, **kw) -> subprocess.CompletedProcess:
@@ -130,7 +135,9 @@ def load_order(modules: str, wanted: list) -> list:
     return order
 
 
-def build_initramfs(modules: str, version: str, path: str) -> None:
+def build_initramfs(modules: str, version: str, path: str, extra: list) -> None:
+    """The initramfs: busybox, init.sh, the kernel's modules the rig loads, and `extra`
+    modules of the rig's own making (under extra/, as modules built out of tree are)."""
     busybox = shutil.which("busybox")
     if busybox is None:
         raise RigError("busybox not found (Debian package busybox-static)")
@@ -147,6 +154,9 @@ def build_initramfs(modules: str, version: str, path: str) -> None:
         for rel in load_order(modules, BOOT_MODULES) + load_order(modules, PORT_MODULES):
             os.makedirs(os.path.dirname(os.path.join(target, rel)), exist_ok=True)
             copy_unpacked(os.path.join(modules, rel), os.path.join(target, unpacked_name(rel)))
+        os.makedirs(os.path.join(target, "extra"))
+        for module in extra:
+            shutil.copy(module, os.path.join(target, "extra"))
         for meta in glob.glob(os.path.join(modules, "modules.*")):
             shutil.copy(meta, target)
         # The modules are unpacked (busybox's insmod takes plain .ko files), so the index is
@@ -321,8 +331,16 @@ def main() -> int:
     try:
         started = time.monotonic()
         kernel, modules, version = prepare_kernel(os.path.join(work, "kernel"))
+        extra = []
+        try:
+            extra.append(gpio_sim_build.build(os.path.join(work, "kernel"), version))
+        except (RigError, OSError, subprocess.TimeoutExpired) as e:
+            # Only the GPIO scenarios need it: they fail with this, the others run.
+            with open(os.path.join(out, GPIO_SIM_ERROR), "w") as f:
+                f.write(f"no GPIO simulator: {e}\n")
+            print(f"rig: no GPIO simulator: {e}", flush=True)
         initrd = os.path.join(work, "initrd.gz")
-        build_initramfs(modules, version, initrd)
+        build_initramfs(modules, version, initrd, extra)
         print(f"rig: kernel and initramfs ready in {time.monotonic() - started:.1f} s",
               flush=True)
     except (RigError, OSError, subprocess.TimeoutExpired) as e:

@@ -11,6 +11,8 @@ them."""
 from __future__ import annotations
 
 from context import Context  # noqa: F401 - guest.py makes it through this module
+from gpio_scenarios import (gpio_clicks, gpio_held, gpio_names, gpio_off_and_exit,
+                            gpio_second_panel)
 from driver_scenarios import (claimed_elsewhere, driver_removed, exclusive, lp_beside, no_port,
                               no_ppdev, second_panel)
 from node_scenarios import block_device, flocked, twin_node
@@ -42,4 +44,9 @@ ORDER = [
     ("usb_serials", usb_serials),
     ("usb_second_panel", usb_second_panel),
     ("usb_node", usb_node),
+    ("gpio_clicks", gpio_clicks),
+    ("gpio_names", gpio_names),
+    ("gpio_held", gpio_held),
+    ("gpio_second_panel", gpio_second_panel),
+    ("gpio_off_and_exit", gpio_off_and_exit),
 ]
