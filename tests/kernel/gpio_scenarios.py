@@ -61,6 +61,7 @@ class SimChip:
         self.ctx = ctx
         self.dir = f"{SIM}/{name}"
         bank = f"{self.dir}/bank0"
+        self._remove()  # what a scenario that failed half-way may have left
         os.mkdir(self.dir)
         os.mkdir(bank)
         write(f"{bank}/num_lines", str(NUM_LINES))
@@ -116,10 +117,19 @@ class SimChip:
         self.ctx.end_panels()  # before the chip goes: a chip with lines requested stays
         self._stop.set()
         self._thread.join()
-        write(f"{self.dir}/live", "0")
+        self._remove()
+
+    def _remove(self) -> None:
+        if not os.path.isdir(self.dir):
+            return
+        if read(f"{self.dir}/live") == "1":
+            write(f"{self.dir}/live", "0")
+        bank = f"{self.dir}/bank0"
         for k in range(NUM_LINES):
-            os.rmdir(f"{self.dir}/bank0/line{k}")
-        os.rmdir(f"{self.dir}/bank0")
+            if os.path.isdir(f"{bank}/line{k}"):
+                os.rmdir(f"{bank}/line{k}")
+        if os.path.isdir(bank):
+            os.rmdir(bank)
         os.rmdir(self.dir)
 
 
