@@ -28,6 +28,8 @@ NAMES = ",".join(f"pio{k}" for k in range(1, 7))
 OUTSIDE = 0x81  # lines 0 and 7
 # The running light's sweep over channels 1..5 and back, as line words.
 SWEEP = [4, 8, 16, 32, 64, 32, 16, 8, 4, 2]
+# Steps of it the sampler may miss in a guest stalled by its host (seen: one in 21).
+MAX_MISSED = 2
 # Written by rig.py when it could not build the simulator.
 SIM_ERROR = "/run/rig-out/gpio-sim-error.txt"
 
@@ -86,12 +88,23 @@ class SimChip:
     def word(self) -> int:
         return sum(int(read(path)) << k for k, path in enumerate(self.values))
 
+    def _stable_word(self) -> Tuple[float, int]:
+        """A word read twice alike, with the time the first of the two reads began. The eight
+        files are read one after the other, so a read that a change falls into can mix the
+        old and the new levels; the next read then differs from it."""
+        t, word = time.monotonic(), self.word()
+        while True:
+            t_next, again = time.monotonic(), self.word()
+            if again == word:
+                return t, word
+            t, word = t_next, again
+
     def _sample(self) -> None:
         last = None
         while not self._stop.is_set():
-            now = self.word()
+            t, now = self._stable_word()
             if now != last:
-                self.log.append((time.monotonic(), now))
+                self.log.append((t, now))
                 last = now
             self._stop.wait(0.005)
 
@@ -149,6 +162,27 @@ def hold_line(chip: SimChip, offset: int, consumer: str) -> int:
     return struct.unpack_from("<i", request, 588)[0]
 
 
+def sweep_misses(values: List[int]) -> Optional[int]:
+    """How many steps of the running light's sweep `values` left out, at its best phase; None
+    when they are not the sweep in order (a word outside it, a step back, or more than one
+    step missed in a row). The sampler polls the lines' files, so a stalled guest can miss a
+    100 ms step; the panel's own order is what this checks."""
+    best = None
+    for start in (k for k, v in enumerate(SWEEP) if values and v == values[0]):
+        position, missed = start, 0
+        for value in values[1:]:
+            for step in (1, 2):
+                if SWEEP[(position + step) % len(SWEEP)] == value:
+                    position, missed = position + step, missed + step - 1
+                    break
+            else:
+                missed = None
+                break
+        if missed is not None and (best is None or missed < best):
+            best = missed
+    return best
+
+
 def expect_state(chip: SimChip, word: int, after: float, label: str) -> float:
     t = chip.wait_state(word, after)
     h.check(t is not None, f"{label}: the lines did not take {word:#04x} "
@@ -192,12 +226,12 @@ def gpio_clicks(ctx: Context) -> None:
                 f"running light: only {len(steps())} steps in {g.DEADLINE} s")
         events = steps()
         values = [v for _, v in events]
-        phases = [[SWEEP[(k + i) % len(SWEEP)] for i in range(len(values))]
-                  for k in range(len(SWEEP))]
-        expect = next((p for p in phases if p == values), phases[0])
-        h.check(values == expect, f"running light: lines {values}, expected {expect}")
+        missed = sweep_misses(values)
+        h.check(missed is not None and missed <= MAX_MISSED,
+                f"running light: lines {values} do not follow the sweep {SWEEP} "
+                f"(missed steps: {missed}, at most {MAX_MISSED} may go unseen)")
         gaps = [b[0] - a[0] for a, b in zip(events, events[1:])]
-        ctx.log(f"running light: {len(values)} steps, median step "
+        ctx.log(f"running light: {len(values)} steps ({missed} unseen), median step "
                 f"{1000 * statistics.median(gaps):.0f} ms, min {1000 * min(gaps):.0f}, "
                 f"max {1000 * max(gaps):.0f}")
         outside_untouched(chip, "gpio_clicks")
