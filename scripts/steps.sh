@@ -21,7 +21,7 @@ build_preset() {
     dir=$(preset_dir "$1")
     mkdir -p "$dir"
     # Results of an earlier run would be taken for this one's, should its tests not run.
-    rm -f "$dir"/junit*.xml "$dir/build.status" "$dir/test.status"
+    rm -f "$dir"/junit*.xml "$dir/build.status" "$dir/test.status" "$dir/wine-silent.log"
     { cmake --preset "$1" --log-level=WARNING && cmake --build --preset "$1" -j"$(nproc)"; } \
         >"$dir/build.log" 2>&1 || status=$?
     echo "$status" >"$dir/build.status"

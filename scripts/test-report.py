@@ -13,7 +13,9 @@
 A build folder holds build.status (the exit code of configuring and building it) and, once its
 tests ran, junit.xml, test.status (the exit code of running them) and, where tests were run
 again through sudo, junit-root.xml; a test's outcome in the second replaces the first. The
-builds after --build-only have no tests: only whether they built counts.
+builds after --build-only have no tests: only whether they built counts. A Windows build's
+wine-silent.log lists the test programs that wine ended before they wrote anything and that
+were therefore started twice (cmake/wine-run.sh.in); the report names it.
 """
 import os
 import re
@@ -83,6 +85,15 @@ def needs_root(path):
     return "|".join(re.escape(n) for n in sorted(names))
 
 
+def wine_restarts(build_dir):
+    """How many test programs the build's wine wrapper started a second time."""
+    try:
+        with open(os.path.join(build_dir, "wine-silent.log")) as log:
+            return sum(1 for line in log if line.strip())
+    except FileNotFoundError:
+        return 0
+
+
 def report(test_builds, build_only):
     passed_total = 0
     failed = {}      # build -> [name]
@@ -90,6 +101,7 @@ def report(test_builds, build_only):
     problems = []    # builds whose tests never ran, or whose CTest failed with no test
     not_run = {}     # why -> [(build, name)]
     disabled = set()
+    restarts = []    # logs of test programs wine had to start twice
     for build in test_builds + build_only:
         results = {} if build in build_only else build_outcomes(build)
         if not results:
@@ -122,6 +134,11 @@ def report(test_builds, build_only):
                               ("notrun", "did not run")):
             if counts.get(status):
                 parts.append(f"{counts[status]} {label}")
+        restarted = wine_restarts(build)
+        if restarted:
+            restarts.append(f"{build}/wine-silent.log")
+            parts.append(f"wine started {restarted} test program(s) twice: the first run ended "
+                         f"before the program wrote anything (see {build}/wine-silent.log)")
         print(f"run-tests: {build}: " + ", ".join(parts))
         # CTest failed, yet no test did: say so rather than let the run pass for a success.
         code = exit_code(build, "test.status")
@@ -130,6 +147,8 @@ def report(test_builds, build_only):
     extra = ""
     if disabled:
         extra = f" (not counted: {', '.join(sorted(disabled))}, off unless configured on)"
+    if restarts:
+        extra += f"; wine started some test programs twice (see {', '.join(restarts)})"
     # A test that skipped itself is no failure; one that CTest kept from running is.
     failing = bool(failed or not_built or problems) or \
         any(not why.startswith("skipped itself") for why in not_run)

@@ -134,6 +134,18 @@ class Report(unittest.TestCase):
         self.assertIn("FAILED: ctest ended with exit 8 in build-test (see build-test/test.log)",
                       last)
 
+    def test_test_programs_wine_started_twice_are_named(self):
+        name = self.build("build-win64", a="pass", b="pass")
+        with open(os.path.join(self.tmp.name, name, "wine-silent.log"), "w") as log:
+            log.write("2026-12-09T03:00:00Z wine ended with exit 1 before the program wrote "
+                      "anything: a.exe --gtest_filter=a\n")
+        code, builds, last = self.report(name)
+        self.assertEqual(code, 0)   # the second run passed: no failure, but said
+        self.assertIn("wine started 1 test program(s) twice", builds[0])
+        self.assertIn("see build-win64/wine-silent.log", last)
+        code, builds, last = self.report(self.build("build-test", a="pass"))
+        self.assertNotIn("wine", " ".join(builds + [last]))
+
     def test_the_root_rerun_replaces_the_skip(self):
         name = self.build("build-test", a="pass", e2e_port="skip", Ppdev_Node="gtest-skip",
                           root={"e2e_port": "fail", "Ppdev_Node": "pass"})
