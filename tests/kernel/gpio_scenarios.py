@@ -9,7 +9,6 @@ from __future__ import annotations
 
 import fcntl
 import os
-import statistics
 import struct
 import threading
 import time
@@ -17,6 +16,7 @@ from typing import List, Optional, Tuple
 
 import harness as h
 import guest_lib as g
+import every_device as every
 from context import Context
 
 L = h.LAYOUT
@@ -201,39 +201,22 @@ def gpio_clicks(ctx: Context) -> None:
     untouched throughout."""
     with SimChip(ctx) as chip:
         panel = ctx.panel(args=["--port", f"{chip.chip}:{OFFSETS}"])
-        t0 = time.monotonic()
-        panel.click(*L.socket(3))
-        t = expect_state(chip, 8, t0, "channel 3")
-        ctx.log(f"channel 3: line 3 up {1000 * (t - t0):.0f} ms after the click was sent")
-        ctx.figures["gpio_click_ms"] = round(1000 * (t - t0), 1)
-        time.sleep(0.6)  # a second click on the same spot at once would be a double click
-        panel.click(*L.socket(3))
-        expect_state(chip, 0, t, "channel 3 off")
-        t1 = time.monotonic()
-        panel.click(*L.socket(1))
-        panel.click(*L.socket(6))
-        expect_state(chip, 66, t1, "channels 1 and 6")
+        every.click_channels(ctx, panel, lambda w, a, l: expect_state(chip, w, a, l), (8, 66),
+                             "line 3 up", "gpio_click_ms")
         panel.double_click(*L.switch("vl"))
         t_vl = time.monotonic()
 
         def steps():
-            events = chip.states(t_vl)
-            while events and events[0][1] not in SWEEP:
-                events.pop(0)
-            return events
+            return every.from_first_step(chip.states(t_vl), SWEEP)
 
-        h.check(h.wait_until(lambda: len(steps()) >= 21, g.DEADLINE, 0.1),
-                f"running light: only {len(steps())} steps in {g.DEADLINE} s")
+        every.wait_steps(lambda: len(steps()))
         events = steps()
         values = [v for _, v in events]
         missed = sweep_misses(values)
         h.check(missed is not None and missed <= MAX_MISSED,
                 f"running light: lines {values} do not follow the sweep {SWEEP} "
                 f"(missed steps: {missed}, at most {MAX_MISSED} may go unseen)")
-        gaps = [b[0] - a[0] for a, b in zip(events, events[1:])]
-        ctx.log(f"running light: {len(values)} steps ({missed} unseen), median step "
-                f"{1000 * statistics.median(gaps):.0f} ms, min {1000 * min(gaps):.0f}, "
-                f"max {1000 * max(gaps):.0f}")
+        every.step_times(ctx, events, f" ({missed} unseen)")
         outside_untouched(chip, "gpio_clicks")
         g.no_box(panel, "gpio_clicks", 0.5)
 
@@ -273,19 +256,9 @@ def gpio_second_panel(ctx: Context) -> None:
     Panel benutzt." and the lines keep the first one's word; it takes over once the first
     ends."""
     with SimChip(ctx) as chip:
-        port = ["--port", f"{chip.chip}:{OFFSETS}"]
-        first = ctx.panel(channels=(1,), args=port)
-        expect_state(chip, 2, 0.0, "first panel")
-        t1 = time.monotonic()
-        second = ctx.panel(channels=(5,), args=port)
-        box = g.one_box(second, "second panel")
-        name = ctx.identify(second, box, "gpio_second_panel")
-        h.check(name == "panel", f"second panel: the box reads as '{name}', expected 'panel'")
-        h.check(not chip.states(t1), f"second panel: the lines moved: {chip.states(t1)}")
-        t_end = time.monotonic()
-        ctx.end(first)
-        t = expect_state(chip, 32, t_end, "the second panel taking over")
-        ctx.log(f"the second panel took over {1000 * (t - t_end):.0f} ms after the first ended")
+        every.second_panel(ctx, ["--port", f"{chip.chip}:{OFFSETS}"],
+                           lambda w, a, l: expect_state(chip, w, a, l), chip.states, (2, 32),
+                           "gpio_second_panel")
 
 
 def gpio_off_and_exit(ctx: Context) -> None:

@@ -7,11 +7,11 @@ from __future__ import annotations
 import fcntl
 import os
 import signal
-import statistics
 import time
 
 import harness as h
 import guest_lib as g
+import every_device as every
 from context import Context
 
 L = h.LAYOUT
@@ -118,27 +118,13 @@ def clicks(ctx: Context) -> None:
     panel.double_click(*L.switch("vl"))
     t_vl = time.monotonic()
 
-    def light():
-        """The steps of the light so far: the changes from its first one on (before it, the
-        channels)."""
-        events = lines.since(t_vl)
-        while events and events[0][1] not in SWEEP:
-            events.pop(0)
-        return events
-
-    h.check(h.wait_until(lambda: len(light()) >= 21, g.DEADLINE, 0.1),
-            f"running light: only {len(light())} steps in {g.DEADLINE} s")
-    events = light()
+    every.wait_steps(lambda: len(every.from_first_step(lines.since(t_vl), SWEEP)))
+    events = every.from_first_step(lines.since(t_vl), SWEEP)
     values = [b for _, b in events]
     # The light starts wherever it is in its sweep: any phase of it will do.
-    phases = [[SWEEP[(k + i) % len(SWEEP)] for i in range(len(values))]
-              for k in range(len(SWEEP))]
-    expect = next((p for p in phases if p == values), phases[SWEEP.index(8)])
+    expect = every.in_sweep_order(values, SWEEP, SWEEP.index(8))
     h.check(values == expect, f"running light: sweep {values}, expected {expect}")
-    gaps = [b[0] - a[0] for a, b in zip(events, events[1:])]
-    median = statistics.median(gaps)
-    ctx.log(f"running light: {len(values)} steps, median step {1000 * median:.0f} ms, "
-            f"min {1000 * min(gaps):.0f}, max {1000 * max(gaps):.0f}")
+    median = every.step_times(ctx, events)
     ctx.figures["light_step_ms"] = round(1000 * median, 1)
     h.check(0.085 <= median <= 0.125, f"running light: median step {1000 * median:.0f} ms")
 

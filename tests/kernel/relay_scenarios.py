@@ -7,13 +7,13 @@ lines, and each report it is sent or asked for."""
 from __future__ import annotations
 
 import os
-import statistics
 import subprocess
 import time
 from typing import List, Optional, Tuple
 
 import harness as h
 import guest_lib as g
+import every_device as every
 from context import Context
 
 L = h.LAYOUT
@@ -137,31 +137,19 @@ def usb_clicks(ctx: Context) -> None:
     without a channel, stay off throughout."""
     with RelayBoard(ctx, 8, "RIG08") as board:
         panel = ctx.panel(args=["--port", "USB"])
-        t0 = time.monotonic()
-        panel.click(*L.socket(3))
-        t = expect_state(board, 4, t0, "channel 3")
-        ctx.log(f"channel 3: relay 3 on {1000 * (t - t0):.0f} ms after the click was sent")
-        ctx.figures["relay_click_ms"] = round(1000 * (t - t0), 1)
-        time.sleep(0.6)  # a second click on the same spot at once would be a double click
-        panel.click(*L.socket(3))
-        expect_state(board, 0, t, "channel 3 off")
-        t1 = time.monotonic()
-        panel.click(*L.socket(1))
-        panel.click(*L.socket(6))
-        expect_state(board, 33, t1, "channels 1 and 6")
+        t1 = every.click_channels(ctx, panel, lambda w, a, l: expect_state(board, w, a, l),
+                                  (4, 33), "relay 3 on", "relay_click_ms")
         seen = sorted({v for _, v in board.states(t1)})
         h.check(set(seen) <= {0, 1, 32, 33}, f"channels 1 and 6: states {seen} on the way")
 
         panel.double_click(*L.switch("vl"))
         t_vl = time.monotonic()
 
-        def light():
+        def relay_steps():
             """The light's steps so far, from its first one on, and the states between two
             steps: the board takes one relay per report, so on the way from one step to the
             next it holds both relays or neither for a moment."""
-            events = board.states(t_vl)
-            while events and events[0][1] not in SWEEP:
-                events.pop(0)
+            events = every.from_first_step(board.states(t_vl), SWEEP)
             steps, odd, passing = [], [], []
             for t, v in events:
                 if v not in SWEEP:
@@ -174,19 +162,13 @@ def usb_clicks(ctx: Context) -> None:
                 passing = []
             return steps, odd
 
-        h.check(h.wait_until(lambda: len(light()[0]) >= 21, g.DEADLINE, 0.1),
-                f"running light: only {len(light()[0])} steps in {g.DEADLINE} s")
-        events, odd = light()
+        every.wait_steps(lambda: len(relay_steps()[0]))
+        events, odd = relay_steps()
         values = [v for _, v in events]
-        phases = [[SWEEP[(k + i) % len(SWEEP)] for i in range(len(values))]
-                  for k in range(len(SWEEP))]
-        expect = next((p for p in phases if p == values), phases[0])
+        expect = every.in_sweep_order(values, SWEEP)
         h.check(values == expect, f"running light: relays {values}, expected {expect}")
         h.check(not odd, f"running light: states {odd} between its steps")
-        gaps = [b[0] - a[0] for a, b in zip(events, events[1:])]
-        median = statistics.median(gaps)
-        ctx.log(f"running light: {len(values)} steps, median step {1000 * median:.0f} ms, "
-                f"min {1000 * min(gaps):.0f}, max {1000 * max(gaps):.0f}")
+        median = every.step_times(ctx, events)
         ctx.figures["relay_light_step_ms"] = round(1000 * median, 1)
         beyond = [v for _, v in board.states() if v & 0xC0]
         h.check(not beyond, f"relays 7 or 8 switched: {beyond[:10]}")
@@ -268,18 +250,9 @@ def usb_second_panel(ctx: Context) -> None:
     Panel benutzt." and the board keeps the first one's relays; it takes over once the first
     ends."""
     with RelayBoard(ctx, 8, "RIG2P") as board:
-        first = ctx.panel(channels=(1,), args=["--port", "USB"])
-        expect_state(board, 1, 0.0, "first panel")
-        t1 = time.monotonic()
-        second = ctx.panel(channels=(5,), args=["--port", "USB"])
-        box = g.one_box(second, "second panel")
-        name = ctx.identify(second, box, "usb_second_panel")
-        h.check(name == "panel", f"second panel: the box reads as '{name}', expected 'panel'")
-        h.check(not board.states(t1), f"second panel: the relays changed: {board.states(t1)}")
-        t_end = time.monotonic()
-        ctx.end(first)
-        t = expect_state(board, 16, t_end, "the second panel taking over")
-        ctx.log(f"the second panel took over {1000 * (t - t_end):.0f} ms after the first ended")
+        every.second_panel(ctx, ["--port", "USB"],
+                           lambda w, a, l: expect_state(board, w, a, l), board.states, (1, 16),
+                           "usb_second_panel")
 
 
 def usb_node(ctx: Context) -> None:
