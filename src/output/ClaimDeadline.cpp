@@ -44,6 +44,14 @@ ClaimDeadline::ClaimDeadline(long milliseconds) {
         itimerspec when{};
         when.it_value.tv_sec = milliseconds / 1000;
         when.it_value.tv_nsec = (milliseconds % 1000) * 1000000L;
+        when.it_interval = when.it_value;
+        ::clock_gettime(CLOCK_MONOTONIC, &end_);
+        end_.tv_sec += when.it_value.tv_sec;
+        end_.tv_nsec += when.it_value.tv_nsec;
+        if (end_.tv_nsec >= 1000000000L) {
+            end_.tv_nsec -= 1000000000L;
+            ++end_.tv_sec;
+        }
         armed_ = ::timer_settime(timer_, 0, &when, nullptr) == 0;
         if (!armed_) {
             error_ = errno;
@@ -64,11 +72,10 @@ ClaimDeadline::~ClaimDeadline() {
 bool ClaimDeadline::expired() const {
     if (!armed_) return false;
     const int saved = errno;
-    itimerspec left{};
-    const bool done = ::timer_gettime(timer_, &left) == 0 && left.it_value.tv_sec == 0 &&
-                      left.it_value.tv_nsec == 0;
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
     errno = saved;
-    return done;
+    return now.tv_sec > end_.tv_sec || (now.tv_sec == end_.tv_sec && now.tv_nsec >= end_.tv_nsec);
 }
 
 }  // namespace pio

@@ -6,10 +6,14 @@
 
 namespace pio {
 
-// Cuts a blocking system call of the calling thread short after a given time: a one-shot
-// timer sends a signal to this thread alone, whose handler does nothing and is installed
-// without SA_RESTART, so the call returns EINTR. expired() then tells that EINTR from one
-// caused by any other signal.
+// Cuts a blocking system call of the calling thread short after a given time: a timer sends
+// a signal to this thread alone, whose handler does nothing and is installed without
+// SA_RESTART, so the call returns EINTR. expired() then tells that EINTR from one caused by
+// any other signal.
+//
+// The timer goes on firing, once per the same time, until the deadline ends. A thread held
+// up between arming and the call (a busy machine) takes the first signal before the call
+// has begun; one shot would then leave the call without a limit.
 //
 // Needed for ppdev's PPCLAIM, which waits without limit while another program holds the port,
 // and waits holding the lock that all ppdev requests take: the holder cannot even release the
@@ -37,6 +41,7 @@ public:
 
 private:
     timer_t timer_{};
+    timespec end_{};
     bool armed_ = false;
     int error_ = 0;
 };
