@@ -262,34 +262,29 @@ PPCLAIM, PPRELEASE, PPEXCL, PPWDATA = 0x708B, 0x708C, 0x708F, 0x40017086
 excl, byte, patience = sys.argv[1] == "1", int(sys.argv[2]), float(sys.argv[3])
 
 
-class Late(Exception):
-    errno = "late"
-
-
-def late(*_):
-    raise Late()
-
-
 # A claim that waits does so inside ppdev's one lock for all its requests. Should it begin
 # while the panel's cycle has the port, the panel's release needs that lock and both programs
 # would wait for good (seen: the rig's watchdog after 300 s). So this program, as the panel
-# does, gives up a claim that waits longer than 50 ms and tries again.
-signal.signal(signal.SIGALRM, late)
+# does, gives up a claim that waits longer than 50 ms and tries again. The alarm repeats
+# every 50 ms while the claim runs: one that comes before the ioctl has begun (a busy machine
+# can hold this process up right there) would leave the claim without a limit. Its handler
+# does nothing, so that it can come anywhere; fcntl.ioctl then raises EINTR.
+signal.signal(signal.SIGALRM, lambda *_: None)
 fd = os.open("/dev/parport0", os.O_RDWR)
 deadline = time.monotonic() + patience
 while True:
     try:
         if excl:
             fcntl.ioctl(fd, PPEXCL)
-        signal.setitimer(signal.ITIMER_REAL, 0.05)
+        signal.setitimer(signal.ITIMER_REAL, 0.05, 0.05)
         try:
             fcntl.ioctl(fd, PPCLAIM)
         finally:
             signal.setitimer(signal.ITIMER_REAL, 0)
         break
-    except (OSError, Late) as e:
-        # Exclusive access is refused while another device is registered on the port (the
-        # panel's, for the moment of its cycle): try again.
+    except OSError as e:
+        # EINTR: the claim ran out of time. Exclusive access is refused while another device
+        # is registered on the port (the panel's, for the moment of its cycle): try again.
         if time.monotonic() > deadline:
             print("claim failed", e.errno, flush=True)
             sys.exit(1)
