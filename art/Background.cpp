@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The device front: a dark grained face between near-black bands, with bevel ramps.
+#include <algorithm>
+#include <cstdint>
+
 #include "art/Drawing.h"
+#include "art/Noise.h"
 #include "art/Paint.h"
+#include "platform/Picture.h"
 
 namespace pio {
 

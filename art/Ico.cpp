@@ -3,9 +3,12 @@
 // 32, 48 and 64 pixels, and a PNG entry at 256 for the large views of Windows Vista and
 // later. Every size is the 32-pixel icon enlarged without smoothing, so all stay crisp.
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <stdexcept>
-#include <string>
+#include <vector>
 
+#include "art/Artwork.h"
 #include "art/Drawing.h"
 
 namespace pio {

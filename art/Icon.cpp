@@ -1,5 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The program icon: a 16-colour miniature of the panel.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "art/Artwork.h"
 #include "art/Drawing.h"
 
 namespace pio {

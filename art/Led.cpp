@@ -1,7 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The LEDs: glossy domes set into the panel, each with its own colour set.
+#include <cmath>
+#include <cstdint>
+
+#include "art/Artwork.h"
 #include "art/Drawing.h"
+#include "art/Noise.h"
 #include "art/Paint.h"
+#include "platform/Picture.h"
 
 namespace pio {
 

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
 // A minimal PNG writer: RGBA, no filtering, deflate "stored" blocks. The icons are tiny,
 // so compression is not worth a dependency.
+#include <algorithm>
 #include <array>
-#include <string>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
 
+#include "art/Artwork.h"
 #include "art/Drawing.h"
 
 namespace pio {

@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: MIT
 // A round panel socket seen head-on: hole, orange collar, metal ring and rim, shadow.
+#include <algorithm>
+#include <cmath>
+
 #include "art/Drawing.h"
+#include "art/Noise.h"
 #include "art/Paint.h"
+#include "platform/Picture.h"
 
 namespace pio {
 

@@ -2,14 +2,19 @@
 // pio-artgen OUTDIR: draws the panel pictures and writes them into OUTDIR as ArtData.cpp,
 // plus the icon as pio-out-32.png, pio-out-48.png and pio-out-64.png for the Linux desktop
 // and as pio-out.ico for the Windows program's resources.
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <fstream>
 #include <iomanip>
+#include <ios>
+#include <ostream>
 #include <sstream>
 #include <string>
 
+#include "art/Artwork.h"
 #include "art/Drawing.h"
+#include "platform/Picture.h"
 
 namespace pio {
 

@@ -2,6 +2,8 @@
 #include "app/ApplicationTitle.h"
 
 #include <cctype>
+#include <cstddef>
+#include <string>
 
 namespace pio {
 

@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "app/CommandLine.h"
 
+#include <cstddef>
 #include <optional>
+#include <string>
 #include <utility>
+#include <vector>
+
+#include "app/PortChoice.h"
 
 namespace pio {
 

@@ -2,6 +2,7 @@
 #include "app/CreditLine.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace pio {

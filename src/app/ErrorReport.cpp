@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "app/ErrorReport.h"
 
+#include <exception>
+#include <string>
+#include <utility>
+
 #include "platform/Platform.h"
 
 namespace pio {

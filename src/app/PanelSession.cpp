@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "app/PanelSession.h"
 
+#include <exception>
+#include <string>
+#include <utility>
+
 #include "output/EInOutError.h"
 #include "panel/PanelPlacement.h"
+#include "platform/Geometry.h"
 #include "platform/Platform.h"
 
 namespace pio {
@@ -20,7 +25,7 @@ PanelSession::PanelSession(Platform& platform, PortDevice& device, std::string t
             std::rethrow_exception(error);
         } catch (const EInOutError& e) {
             form_.PortFailureShown(e.code());
-        } catch (...) {
+        } catch (...) {  // NOLINT(bugprone-empty-catch): the form minds port failures only
         }
     });
 }

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "app/PortChoice.h"
 
+#include <cstddef>
+#include <optional>
+#include <string>
+
 namespace pio {
 
 namespace {

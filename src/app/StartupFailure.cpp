@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "app/StartupFailure.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "app/ApplicationTitle.h"
 

@@ -2,6 +2,7 @@
 #include "app/StartupResources.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace pio {
 

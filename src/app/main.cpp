@@ -2,17 +2,22 @@
 // pio-out: start-up, the event loop and the reports of errors.
 #include <QApplication>
 #include <malloc.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/types.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "app/ApplicationTitle.h"
 #include "app/CommandLine.h"
 #include "app/PanelSession.h"
+#include "app/PortChoice.h"
 #include "app/StartupFailure.h"
 #include "app/StartupResources.h"
 #include "app/Version.h"

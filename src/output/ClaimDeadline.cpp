@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "output/ClaimDeadline.h"
 
+#include <signal.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "output/EInOutError.h"
 
+#include <string>
+
 #include "output/PortDevice.h"
+#include "toolbox/Exception.h"
 
 namespace pio {
 

@@ -3,12 +3,18 @@
 
 #include <fcntl.h>
 #include <linux/gpio.h>
+#include <string.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <string>
 #include <utility>
+#include <vector>
 
+#include "output/DeviceCalls.h"
 #include "output/IoErrorCode.h"
+#include "output/PortDevice.h"
 #include "output/PortNode.h"
 
 namespace pio {

@@ -7,11 +7,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "output/DeviceCalls.h"
 #include "output/IoErrorCode.h"
 #include "output/PortNode.h"
 #include "output/RelayReport.h"

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "output/OutputWord.h"
 
+#include <cstdint>
+
 #include "toolbox/PowerOfTwo.h"
 
 namespace pio {

@@ -4,12 +4,15 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cerrno>
+#include <string>
 #include <utility>
 
 #include "output/IoErrorCode.h"
 #include "output/PortDevice.h"
+#include "output/UniqueFd.h"
 
 namespace pio {
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "output/PortByte.h"
 
+#include <cstdint>
+
 namespace pio {
 
 std::uint8_t PortByte(std::int32_t word) {

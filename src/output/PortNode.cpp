@@ -2,7 +2,10 @@
 #include "output/PortNode.h"
 
 #include <linux/major.h>
+#include <sys/stat.h>
 #include <sys/sysmacros.h>
+
+#include <string>
 
 namespace pio {
 

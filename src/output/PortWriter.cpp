@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "output/PortWriter.h"
 
+#include <cstdint>
+
 #include "output/EInOutError.h"
 #include "output/PortByte.h"
 #include "output/PortDevice.h"

@@ -2,15 +2,17 @@
 #include "output/PpdevDevice.h"
 
 #include <fcntl.h>
-#include <linux/parport.h>
 #include <linux/ppdev.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -18,6 +20,7 @@
 #include "output/IoErrorCode.h"
 #include "output/PortNode.h"
 #include "output/QuietPipeWrite.h"
+#include "output/UniqueFd.h"
 
 namespace pio {
 

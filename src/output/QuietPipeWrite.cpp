@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "output/QuietPipeWrite.h"
 
-#include <pthread.h>
 #include <signal.h>
+#include <sys/types.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 
 namespace pio {
 

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "output/RelayReport.h"
 
+#include <string.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace pio {
 

@@ -4,9 +4,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "output/UniqueFd.h"
 

@@ -4,6 +4,7 @@
 #include "panel/HintGeometry.h"
 #include "panel/PointerRouter.h"
 #include "panel/TComponent.h"
+#include "platform/Geometry.h"
 #include "platform/Platform.h"
 
 namespace pio {

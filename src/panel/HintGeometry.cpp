@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "panel/HintGeometry.h"
 
+#include <string>
+
 #include "panel/PanelPlacement.h"
+#include "platform/Geometry.h"
 
 namespace pio {
 

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/Geometry.h"
+
 namespace pio {
 
 Point PanelPlacement(const Rect& wanted, const Rect& screen) {

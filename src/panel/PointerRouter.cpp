@@ -2,6 +2,8 @@
 #include "panel/PointerRouter.h"
 
 #include "panel/TComponent.h"
+#include "platform/Geometry.h"
+#include "platform/Platform.h"
 
 namespace pio {
 

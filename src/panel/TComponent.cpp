@@ -1,6 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "panel/TComponent.h"
 
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "platform/Geometry.h"
+#include "platform/Picture.h"
 #include "platform/Platform.h"
 
 namespace pio {

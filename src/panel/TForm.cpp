@@ -1,6 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "panel/TForm.h"
 
+#include <string>
+#include <utility>
+
+#include "panel/TComponent.h"
+#include "platform/Canvas.h"
+#include "platform/Geometry.h"
+#include "platform/Platform.h"
+
 namespace pio {
 
 TForm::TForm(std::string name, Platform& platform)

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "panel/TForm1.h"
 
+#include <cstdint>
 #include <string>
 #include <utility>
 
 #include "output/EInOutError.h"
 #include "output/OutputWord.h"
 #include "output/PortWriter.h"
+#include "panel/TComponent.h"
+#include "panel/TForm.h"
 #include "toolbox/Delay.h"
 #include "toolbox/FindByName.h"
 #include "toolbox/PowerOfTwo.h"

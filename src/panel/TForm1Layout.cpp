@@ -1,7 +1,17 @@
 // SPDX-License-Identifier: MIT
 // Builds the panel's components in their creation order; later ones lie above earlier ones.
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <utility>
+
 #include "art/Artwork.h"
+#include "panel/TComponent.h"
 #include "panel/TForm1.h"
+#include "platform/Canvas.h"
+#include "platform/Geometry.h"
+#include "platform/Picture.h"
+#include "platform/Platform.h"
 
 namespace pio {
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "platform/Platform.h"
 
+#include <exception>
+
 namespace pio {
 
 void Platform::requestQuit() {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
+#include "app/PortChoice.h"
 
 namespace pio {
 

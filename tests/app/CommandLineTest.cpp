@@ -2,13 +2,16 @@
 // The command line: what each line of arguments does, and the texts it prints.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <ostream>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/PortChoice.h"
 #include "app/Version.h"
 
 namespace pio {

@@ -8,9 +8,14 @@
 #include <vector>
 
 #include "app/CreditLine.h"
+#include "app/PanelSession.h"
 #include "panel/TForm1.h"
+#include "platform/Canvas.h"
+#include "support/FakePortDevice.h"
 #include "support/OffscreenCanvas.h"
 #include "support/PanelRig.h"
+#include "support/PixelImage.h"
+#include "support/SimPlatform.h"
 
 namespace pio {
 

@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "panel/TComponent.h"
+#include "platform/Platform.h"
 #include "support/SimPlatform.h"
 #include "toolbox/Exception.h"
 

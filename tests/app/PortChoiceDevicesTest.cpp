@@ -2,8 +2,10 @@
 // The --port values for GPIO lines and USB relay boards, and how a wrong one is told.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/CommandLine.h"

@@ -2,6 +2,7 @@
 // The port names each platform takes for --port, and what they stand for.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 #include <string>
 

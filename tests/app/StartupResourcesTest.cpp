@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <cstdint>
 
 namespace pio {
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +17,8 @@
 
 #include "app/PanelSession.h"
 #include "output/PpdevDevice.h"
+#include "panel/TComponent.h"
+#include "panel/TForm1.h"
 #include "support/PanelRig.h"
 #include "support/SimPlatform.h"
 #include "support/linux/TempDir.h"

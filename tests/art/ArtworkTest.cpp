@@ -4,11 +4,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <ios>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "art/Artwork.h"
+#include "platform/Picture.h"
 
 namespace pio {
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The icon files the build writes for the desktop match the icon built into the program.
+#include <QImage>
 #include <gtest/gtest.h>
 
-#include <QImage>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "art/Artwork.h"

@@ -3,10 +3,11 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <pthread.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "output/EInOutError.h"
+#include "toolbox/Exception.h"
 
 namespace pio {
 

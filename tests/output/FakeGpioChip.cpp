@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "FakeGpioChip.h"
 
+#include <linux/gpio.h>
+
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace pio {
 

@@ -3,11 +3,15 @@
 
 #include <linux/hidraw.h>
 #include <linux/input.h>
-#include <sys/ioctl.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace pio {
 

@@ -2,8 +2,10 @@
 // Six lines of a GPIO chip as the port, against a fake chip: how they are requested, what
 // each byte sets, and what a busy line, a missing chip or a switch-off does.
 #include <gtest/gtest.h>
+#include <linux/gpio.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 

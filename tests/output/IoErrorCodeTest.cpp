@@ -3,7 +3,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <string>
 
 #include "output/IoErrorCode.h"
 

@@ -3,10 +3,12 @@
 // manual page: each errno the device can meet, and the codes the device makes itself.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "output/EInOutError.h"
 #include "output/IoErrorCode.h"

@@ -4,18 +4,21 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include "output/PanelLock.h"
+#include "output/PortDevice.h"
 #include "output/PortNode.h"
 #include "output/PortWriter.h"
 #include "output/PpdevDevice.h"

@@ -9,12 +9,14 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
+#include <sys/types.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <ios>
 #include <sstream>
 #include <string>
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "output/EInOutError.h"
 #include "output/PortByte.h"
 #include "output/PortWriter.h"
 #include "support/CycleCode.h"
 #include "support/FakePortDevice.h"
+#include "toolbox/Exception.h"
 
 namespace pio {
 

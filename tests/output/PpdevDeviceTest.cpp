@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: MIT
-#include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -8,10 +7,12 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
+#include <sys/types.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <string>

@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
+#include "platform/Geometry.h"
+#include "platform/Platform.h"
 #include "support/PanelRig.h"
+#include "support/SimPlatform.h"
 
 namespace pio {
 

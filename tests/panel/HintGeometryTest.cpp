@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Geometry.h"
+
 namespace pio {
 
 TEST(HintGeometry, ShortHintIsTheTextBeforeTheFirstBar) {

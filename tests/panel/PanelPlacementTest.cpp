@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "platform/Geometry.h"
+
 namespace pio {
 
 namespace {

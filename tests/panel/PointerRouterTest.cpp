@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "panel/TComponent.h"
+#include "platform/Geometry.h"
+#include "platform/Picture.h"
+#include "platform/Platform.h"
 #include "support/SimPlatform.h"
 
 namespace pio {

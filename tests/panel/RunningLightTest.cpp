@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <vector>
 
+#include "output/OutputWord.h"
+#include "panel/TComponent.h"
+#include "panel/TForm1.h"
+#include "platform/Geometry.h"
 #include "support/PanelRig.h"
 
 namespace pio {

@@ -2,9 +2,12 @@
 // The panel's components: creation order, places, sizes, contents, hints and wiring.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
+#include "panel/TComponent.h"
+#include "platform/Geometry.h"
 #include "support/PanelRig.h"
 
 namespace pio {

@@ -4,10 +4,17 @@
 // are checked after every event, and memory must not grow.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
+#include "output/OutputWord.h"
+#include "output/PortDevice.h"
+#include "panel/TComponent.h"
+#include "platform/Geometry.h"
+#include "platform/Platform.h"
 #include "support/HeapUse.h"
 #include "support/PanelRig.h"
 #include "toolbox/PowerOfTwo.h"

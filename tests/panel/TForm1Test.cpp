@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: MIT
 // The panel's handlers end to end on the simulated platform: toggles, the refresh and the
 // port, the display and port switches, and one report per port failure.
-#include "panel/TForm1.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
+#include "output/OutputWord.h"
+#include "panel/TComponent.h"
+#include "panel/TForm1.h"
+#include "platform/Geometry.h"
+#include "platform/Platform.h"
 #include "support/PanelRig.h"
+#include "support/SimPlatform.h"
 
 namespace pio {
 

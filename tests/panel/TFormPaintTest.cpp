@@ -5,8 +5,11 @@
 #include <cstdint>
 
 #include "art/Artwork.h"
+#include "platform/Geometry.h"
+#include "platform/Picture.h"
 #include "support/OffscreenCanvas.h"
 #include "support/PanelRig.h"
+#include "support/PixelImage.h"
 
 namespace pio {
 

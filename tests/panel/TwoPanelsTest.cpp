@@ -3,8 +3,10 @@
 // other takes over when the first lets go.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 
+#include "panel/TComponent.h"
 #include "support/FakePortDevice.h"
 #include "support/PanelRig.h"
 

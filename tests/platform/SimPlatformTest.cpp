@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The event loop's rules, pinned on the simulated platform: nesting, ending, timers.
-#include "support/SimPlatform.h"
-
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "panel/TComponent.h"
+#include "platform/Platform.h"
+#include "support/SimPlatform.h"
 #include "toolbox/Delay.h"
 
 namespace pio {

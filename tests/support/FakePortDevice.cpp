@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "support/FakePortDevice.h"
 
+#include <cstdint>
+
+#include "output/PortDevice.h"
+
 namespace pio {
 
 bool FakePortDevice::fire(Fault& fault, int& value) {

@@ -2,8 +2,17 @@
 #include "support/SimPlatform.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "platform/Canvas.h"
+#include "platform/Geometry.h"
+#include "platform/Picture.h"
+#include "platform/Platform.h"
 
 namespace pio {
 

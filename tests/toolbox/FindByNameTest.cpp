@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "toolbox/FindByName.h"
-
 #include <gtest/gtest.h>
 
+#include "panel/TComponent.h"
 #include "support/PanelRig.h"
+#include "toolbox/FindByName.h"
 
 namespace pio {
 

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "app/linux/ChosenDevice.h"
 
+#include <memory>
+#include <utility>
+
 #include "app/CreditLine.h"
+#include "app/PortChoice.h"
 #include "output/GpioDevice.h"
 #include "output/HidRelayDevice.h"
 #include "output/PpdevDevice.h"

@@ -9,9 +9,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
+
+#include "app/StartupResources.h"
 
 namespace pio {
 

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "app/linux/StartupDeadline.h"
 
+#include <signal.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <string>
 
 namespace pio {
 

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "platform/qt/DisplayPlatform.h"
 
+#include <stdlib.h>
+
 #include <cstdlib>
+#include <string>
 
 namespace pio {
 

@@ -7,6 +7,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "platform/Geometry.h"
+#include "platform/Platform.h"
 #include "platform/WindowOwner.h"
 #include "platform/qt/QtCanvas.h"
 

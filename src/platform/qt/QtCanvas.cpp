@@ -5,6 +5,13 @@
 #include <QImage>
 #include <QPainter>
 
+#include <cstdint>
+#include <string>
+
+#include "platform/Canvas.h"
+#include "platform/Geometry.h"
+#include "platform/Picture.h"
+
 namespace pio {
 
 void QtCanvas::setClip(const Rect& clip) {

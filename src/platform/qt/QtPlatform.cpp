@@ -5,8 +5,15 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimerEvent>
-#include <algorithm>
 
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "platform/Geometry.h"
+#include "platform/Platform.h"
 #include "platform/qt/HintPopup.h"
 #include "platform/qt/PanelWidget.h"
 

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <string>
 
 #include "art/Artwork.h"
 #include "platform/qt/QtCanvas.h"

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: MIT
-#include "app/linux/ResourceProbe.h"
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
+#include <cstddef>
+#include <cstdint>
 #include <vector>
+
+#include "app/StartupResources.h"
+#include "app/linux/ResourceProbe.h"
 
 namespace pio {
 

@@ -2,10 +2,13 @@
 // Start-up short of threads or of stack: the decisions on the figures, and the probes under
 // real limits (in a child process, whose limits and user do not touch the test's).
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <functional>
 
 #include "app/StartupResources.h"

@@ -3,6 +3,7 @@
 #include "platform/qt/DisplayPlatform.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cstdlib>
 #include <string>

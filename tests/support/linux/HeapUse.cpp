@@ -3,6 +3,8 @@
 
 #include <malloc.h>
 
+#include <cstddef>
+
 namespace pio {
 
 // glibc keeps the count itself: the bytes in allocated chunks.

@@ -5,7 +5,12 @@
 #include <QImage>
 #include <QPainter>
 
+#include <cstddef>
+#include <memory>
+
+#include "platform/Canvas.h"
 #include "platform/qt/QtCanvas.h"
+#include "support/PixelImage.h"
 
 namespace pio {
 
