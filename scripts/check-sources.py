@@ -5,7 +5,7 @@
   check-sources.py format               every tracked C++ file is formatted as .clang-format
                                         says (clang-format --dry-run -Werror)
   check-sources.py tidy BUILD_DIR [-j N]
-                                        clang-tidy with the checks of .clang-tidy over the
+                                        clang-tidy 19 with the checks of .clang-tidy over the
                                         project's own files in BUILD_DIR/compile_commands.json
 
 Each prints what it found and exits with 1 when anything was found, 77 when it cannot check
@@ -24,6 +24,8 @@ SKIP = 77
 # The kernel rig's guest programs keep the rig's own style.
 LEFT_OUT = re.compile(r"^tests/kernel/")
 SOURCE = re.compile(r"\.(cpp|h)$")
+# misc-include-cleaner came with clang-tidy 17; Debian 12 and 13 both ship 19.
+TIDY = "clang-tidy-19"
 
 
 def tool(name):
@@ -84,7 +86,7 @@ def tidy_one(clang_tidy, build_dir, path):
 
 
 def check_tidy(build_dir, jobs):
-    clang_tidy = tool("clang-tidy")
+    clang_tidy = tool(TIDY)
     if not clang_tidy:
         return SKIP
     files = project_files(os.path.abspath(build_dir))
