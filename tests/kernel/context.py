@@ -25,6 +25,7 @@ class Context:
         self.refs: dict = {}
         self.drivers_ready = False  # from then on cleanup() restores /dev/parport0
         self.log = print
+        self.sampler = ""  # PortSampler, which the GPIO scenarios start on their own lines
         self.xvfb = None
         self.lines = None
         self._panels = []
@@ -33,6 +34,7 @@ class Context:
     def start(self, sampler: str):
         g.no_port_interrupt()
         g.add_users()
+        self.sampler = sampler
         log_path = "/tmp/lines.log"
         proc = h.spawn([sampler, log_path], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         try:

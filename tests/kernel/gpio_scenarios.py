@@ -2,15 +2,15 @@
 """Scenarios of the kernel rig about GPIO lines: a chip of the kernel's GPIO simulator
 (gpio-sim, which rig.py builds for the kernel) with eight lines named pio0..pio7. The panel
 drives lines 1..6, by offset (--port gpiochipN:1,2,3,4,5,6) or by name; lines 0 and 7 are
-nobody's and must stay untouched. The simulator shows each line's level in sysfs; a thread
-reads them every few milliseconds and logs each change with the time, as the sampler does
-for the data lines. A word here has bit k for line k, so channel k is bit k."""
+nobody's and must stay untouched. The simulator shows each line's level in sysfs; the
+sampler of the data lines (PortSampler --files) reads them and logs each change with the
+time. A word here has bit k for line k, so channel k is bit k."""
 from __future__ import annotations
 
 import fcntl
 import os
 import struct
-import threading
+import subprocess
 import time
 from typing import List, Optional, Tuple
 
@@ -28,8 +28,6 @@ NAMES = ",".join(f"pio{k}" for k in range(1, 7))
 OUTSIDE = 0x81  # lines 0 and 7
 # The running light's sweep over channels 1..5 and back, as line words.
 SWEEP = [4, 8, 16, 32, 64, 32, 16, 8, 4, 2]
-# Steps of it the sampler may miss in a guest stalled by its host (seen: one in 21).
-MAX_MISSED = 2
 # Written by rig.py when it could not build the simulator.
 SIM_ERROR = "/run/rig-out/gpio-sim-error.txt"
 
@@ -79,40 +77,23 @@ class SimChip:
         h.check(h.wait_until(lambda: os.path.exists(self.node), g.DEADLINE, 0.02),
                 f"gpio-sim: no {self.node} within {g.DEADLINE} s")
         ctx.log(f"gpio-sim chip {self.chip} ({device}), {NUM_LINES} lines")
-        self.log: List[Tuple[float, int]] = []
-        self._stop = threading.Event()
-        self._thread = threading.Thread(target=self._sample, daemon=True)
-        self._thread.start()
-        h.check(h.wait_until(lambda: self.log, g.DEADLINE, 0.02), "gpio-sim: no sample")
-
-    def word(self) -> int:
-        return sum(int(read(path)) << k for k, path in enumerate(self.values))
-
-    def _stable_word(self) -> Tuple[float, int]:
-        """A word read twice alike, with the time the first of the two reads began. The eight
-        files are read one after the other, so a read that a change falls into can mix the
-        old and the new levels; the next read then differs from it."""
-        t, word = time.monotonic(), self.word()
-        while True:
-            t_next, again = time.monotonic(), self.word()
-            if again == word:
-                return t, word
-            t, word = t_next, again
-
-    def _sample(self) -> None:
-        last = None
-        while not self._stop.is_set():
-            t, now = self._stable_word()
-            if now != last:
-                self.log.append((t, now))
-                last = now
-            self._stop.wait(0.005)
+        self.lines = g.Lines(f"/tmp/gpio-{name}.log")
+        if os.path.exists(self.lines.path):
+            os.unlink(self.lines.path)
+        self._sampler = h.spawn([ctx.sampler, self.lines.path, "--files"] + self.values,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        if not h.wait_until(lambda: os.path.exists(self.lines.path) and self.lines.events(),
+                            g.DEADLINE, 0.02):
+            ended = self._sampler.poll() is not None
+            h.kill_group(self._sampler)
+            raise AssertionError("gpio-sim: the sampler logged nothing: "
+                                 + (self._sampler.stderr.read().decode() if ended else ""))
 
     def states(self, after: float = 0.0) -> List[Tuple[float, int]]:
-        return [e for e in list(self.log) if e[0] >= after]
+        return self.lines.since(after)
 
     def state(self) -> int:
-        return self.log[-1][1]
+        return self.lines.value()
 
     def wait_state(self, word: int, after: float) -> Optional[float]:
         """The time the lines took `word` at or after `after` (`after` itself when they held it
@@ -128,8 +109,7 @@ class SimChip:
 
     def __exit__(self, *exc) -> None:
         self.ctx.end_panels()  # before the chip goes: a chip with lines requested stays
-        self._stop.set()
-        self._thread.join()
+        h.kill_group(self._sampler)
         self._remove()
 
     def _remove(self) -> None:
@@ -162,27 +142,6 @@ def hold_line(chip: SimChip, offset: int, consumer: str) -> int:
     return struct.unpack_from("<i", request, 588)[0]
 
 
-def sweep_misses(values: List[int]) -> Optional[int]:
-    """How many steps of the running light's sweep `values` left out, at its best phase; None
-    when they are not the sweep in order (a word outside it, a step back, or more than one
-    step missed in a row). The sampler polls the lines' files, so a stalled guest can miss a
-    100 ms step; the panel's own order is what this checks."""
-    best = None
-    for start in (k for k, v in enumerate(SWEEP) if values and v == values[0]):
-        position, missed = start, 0
-        for value in values[1:]:
-            for step in (1, 2):
-                if SWEEP[(position + step) % len(SWEEP)] == value:
-                    position, missed = position + step, missed + step - 1
-                    break
-            else:
-                missed = None
-                break
-        if missed is not None and (best is None or missed < best):
-            best = missed
-    return best
-
-
 def expect_state(chip: SimChip, word: int, after: float, label: str) -> float:
     t = chip.wait_state(word, after)
     h.check(t is not None, f"{label}: the lines did not take {word:#04x} "
@@ -212,11 +171,9 @@ def gpio_clicks(ctx: Context) -> None:
         every.wait_steps(lambda: len(steps()))
         events = steps()
         values = [v for _, v in events]
-        missed = sweep_misses(values)
-        h.check(missed is not None and missed <= MAX_MISSED,
-                f"running light: lines {values} do not follow the sweep {SWEEP} "
-                f"(missed steps: {missed}, at most {MAX_MISSED} may go unseen)")
-        every.step_times(ctx, events, f" ({missed} unseen)")
+        expect = every.in_sweep_order(values, SWEEP)
+        h.check(values == expect, f"running light: lines {values}, expected {expect}")
+        every.step_times(ctx, events)
         outside_untouched(chip, "gpio_clicks")
         g.no_box(panel, "gpio_clicks", 0.5)
 
