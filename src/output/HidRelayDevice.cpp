@@ -35,18 +35,6 @@ constexpr const char* kSysfs = "/sys/class/hidraw";
 // hidraw puts the report id in front of the data in both directions.
 constexpr std::size_t kReportSize = RelayReport::kSize;
 
-// N of a product name ending in "USBRelay<N>" (sysfs puts the maker's name in front), for
-// the boards there are; 0 for anything else.
-int RelayCount(const std::string& name) {
-    const std::string mark = "USBRelay";
-    const std::size_t at = name.rfind(mark);
-    if (at == std::string::npos) return 0;
-    std::string digits = name.substr(at + mark.size());
-    while (!digits.empty() && (digits.back() == '\n' || digits.back() == '\0')) digits.pop_back();
-    if (digits != "1" && digits != "2" && digits != "4" && digits != "8") return 0;
-    return digits[0] - '0';
-}
-
 // The value of `key` in a uevent file ("KEY=value" lines), or empty.
 std::string UeventValue(const std::string& text, const std::string& key) {
     std::size_t at = 0;
@@ -94,7 +82,7 @@ int RelaysOf(DeviceCalls& calls, int fd) {
     if (!board) return 0;
     char name[256] = {};
     const int result = calls.Ioctl(fd, HIDIOCGRAWNAME(sizeof name - 1), name);
-    return result < 0 ? result : RelayCount(name);
+    return result < 0 ? result : RelayReport::Relays(name);
 }
 
 }  // namespace
@@ -139,7 +127,7 @@ int HidRelayDevice::Find(Board& board, int& fd) {
         const std::optional<std::string> uevent =
             calls_.ReadText(std::string(kSysfs) + "/" + name + "/device/uevent");
         if (!uevent || UeventValue(*uevent, "HID_ID") != kHidId) continue;
-        const int relays = RelayCount(UeventValue(*uevent, "HID_NAME"));
+        const int relays = RelayReport::Relays(UeventValue(*uevent, "HID_NAME"));
         if (relays == 0) continue;
         const int code = OpenNode("/dev/" + name, relays, board, fd);
         if (code != 0) {

@@ -54,6 +54,16 @@ std::uint8_t RelayReport::With(std::uint8_t state, int relay, bool on) {
     return static_cast<std::uint8_t>(on ? state | bit : state & ~bit);
 }
 
+int RelayReport::Relays(const std::string& product) {
+    const std::string mark = "USBRelay";
+    const std::size_t at = product.rfind(mark);
+    if (at == std::string::npos) return 0;
+    std::string digits = product.substr(at + mark.size());
+    while (!digits.empty() && (digits.back() == '\n' || digits.back() == '\0')) digits.pop_back();
+    if (digits != "1" && digits != "2" && digits != "4" && digits != "8") return 0;
+    return digits[0] - '0';
+}
+
 std::string RelayReport::Shown(std::string serial) {
     for (char& c : serial)
         if (c < 0x21 || c > 0x7E) c = '?';

@@ -32,6 +32,11 @@ public:
     // `state` with relay `relay` switched on or off.
     static std::uint8_t With(std::uint8_t state, int relay, bool on);
 
+    // N of a board's product name "USBRelay<N>" for the boards there are (1, 2, 4, 8); 0 for
+    // anything else. Windows hands over the name alone; Linux (sysfs, and wine, which reads
+    // it there) puts the maker's name in front: "www.dcttech.com USBRelay8".
+    static int Relays(const std::string& product);
+
     // A serial as the panel may show it: anything but printable ASCII becomes '?'.
     static std::string Shown(std::string serial);
 };

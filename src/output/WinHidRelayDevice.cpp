@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "output/RelayReport.h"
@@ -31,13 +32,12 @@ int Code(unsigned long error) {
     }
 }
 
-// N of a product name "USBRelay<N>" for the boards there are; 0 for anything else.
+// N of a board's product name (see RelayReport::Relays); wine hands over the name that Linux
+// gives the board, with the maker's name in front. Only ASCII can match.
 int RelayCount(const std::wstring& name) {
-    if (name == L"USBRelay1") return 1;
-    if (name == L"USBRelay2") return 2;
-    if (name == L"USBRelay4") return 4;
-    if (name == L"USBRelay8") return 8;
-    return 0;
+    std::string ascii;
+    for (const wchar_t c : name) ascii += c > 0 && c < 0x80 ? static_cast<char>(c) : '?';
+    return RelayReport::Relays(ascii);
 }
 
 // Whether an interface path is of a relay board: Windows names vendor and product in it

@@ -57,5 +57,27 @@ TEST(RelayReport, ReportsReadAndSent) {
     EXPECT_EQ(RelayReport::Shown("A\nB\x7f\xc3"), "A?B??");
 }
 
+struct ProductName {
+    const char* name;
+    int relays;
+};
+
+class RelayReportName : public testing::TestWithParam<ProductName> {};
+
+TEST_P(RelayReportName, RelaysOfAProductName) {
+    EXPECT_EQ(RelayReport::Relays(GetParam().name), GetParam().relays) << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, RelayReportName,
+    testing::Values(ProductName{"USBRelay1", 1}, ProductName{"USBRelay8", 8},
+                    // Linux and wine: the maker's name in front; sysfs ends lines in '\n'
+                    ProductName{"www.dcttech.com USBRelay2", 2},
+                    ProductName{"www.dcttech.com USBRelay4\n", 4},
+                    // no such boards
+                    ProductName{"USBRelay3", 0}, ProductName{"USBRelay16", 0},
+                    ProductName{"USBRelay", 0}, ProductName{"USBRelay8 v2", 0},
+                    ProductName{"Wine HID keyboard", 0}, ProductName{"", 0}));
+
 }  // namespace
 }  // namespace pio

@@ -152,6 +152,24 @@ TEST(WinHidRelayDevice, TwoAndEightRelayBoards) {
     EXPECT_EQ(eight.state, 0b11100001U) << "relays 7 and 8 are left alone";
 }
 
+// Under wine the board comes through Linux's hidraw: its interface path is wine's own, and
+// its product name is the one Linux made, with the maker's name in front.
+TEST(WinHidRelayDevice, ABoardAsWineShowsItIsDriven) {
+    FakeWinHid hid;
+    FakeWinHid::Board& board = hid.Add("RIGWN", 8);
+    board.path = L"\\\\?\\hid#vid_16c0&pid_05df&mi_00#0&rigwn&0&0#{4d1e55b2}";
+    board.product = L"www.dcttech.com USBRelay8";
+    WinHidRelayDevice device(hid, "");
+    PortWriter writer(device);
+    ASSERT_EQ(CycleCode(writer, 0b000100), 0);
+    EXPECT_EQ(board.sent, (Sent{{kOn, 3}}));
+
+    board.product = L"www.dcttech.com USBRelay3";  // no such board
+    WinHidRelayDevice none(hid, "");
+    PortWriter noneWriter(none);
+    EXPECT_EQ(CycleCode(noneWriter, 0b000100), ERROR_FILE_NOT_FOUND);
+}
+
 TEST(WinHidRelayDevice, ABoardIsFoundByItsSerialAmongTwo) {
     FakeWinHid hid;
     FakeWinHid::Board& first = hid.Add("AAAAA", 2);
