@@ -96,9 +96,11 @@ def run(outdir: str, binary: str, sampler: str, probe: str) -> None:
                "finished": False}
     write_results(outdir, results)
     ctx = scenarios.Context(outdir, binary, probe, results)
+    # Given the Windows program (rig.py --wine), only its scenarios run, without a sampler.
+    order = scenarios.WINE_ORDER if os.environ.get("PIO_WINE") else scenarios.ORDER
     with ctx.start(sampler):
         only = [n for n in os.environ.get("PIO_ONLY", "").split(",") if n]
-        for name, scenario in scenarios.ORDER:
+        for name, scenario in order:
             if only and name not in only + ["references", "drivers"]:
                 continue
             log = []

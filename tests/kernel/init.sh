@@ -35,7 +35,8 @@ mount -t tmpfs tmpfs /newroot/dev/shm
 # A /tmp of the guest's own, but a build or checkout that lives under the host's /tmp (a
 # clone made there) must stay in sight: its top folder is moved over the new /tmp.
 tops=""
-for p in "$pio_guest" "$pio_binary" "$pio_sampler" "$pio_probe"; do
+for p in "$pio_guest" "$pio_binary" "$pio_sampler" "$pio_probe" "$pio_wine" "$pio_wine_run" \
+    "$pio_prefix"; do
     case "$p" in
     /tmp/?*/*)
         top="/tmp/$(echo "${p#/tmp/}" | cut -d/ -f1)"
@@ -63,5 +64,6 @@ cp -a "/lib/modules/$pio_kver/." "/newroot/lib/modules/$pio_kver/"
 hostname pio-rig
 echo "rig-init: handing over to $pio_guest"
 exec switch_root /newroot /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
-    LANG=C.UTF-8 PIO_ONLY="$pio_only" /usr/bin/python3 -B "$pio_guest" /run/rig-out "$pio_binary" "$pio_sampler" \
+    LANG=C.UTF-8 PIO_ONLY="$pio_only" PIO_WINE="$pio_wine" PIO_WINE_RUN="$pio_wine_run" \
+    PIO_PREFIX="$pio_prefix" /usr/bin/python3 -B "$pio_guest" /run/rig-out "$pio_binary" "$pio_sampler" \
     "$pio_probe"

@@ -6,6 +6,8 @@ the host's build of pio-out and the host's Xvfb (the host's root is the guest's,
 over 9p under a tmpfs overlay).
 
     rig.py --binary PIO_OUT --sampler PortSampler --probe PortCycleProbe --work DIR
+    rig.py --wine PIO_OUT_EXE --wine-run WRAPPER --prefix PREFIX --work DIR
+           (the Windows program under wine, on a relay board: wine_rig.py)
 
 DIR keeps the kernel (downloaded once with apt-get download, unpacked with dpkg -x, depmod
 -b), the initramfs and, per run, out/: results.json (read by check.py), console.log and
@@ -32,6 +34,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import gpio_sim_build  # noqa: E402
+import wine_rig  # noqa: E402
 from kernel_tree import (RigError, copy_unpacked, modules_root, suite,  # noqa: E402
                          unpacked_name, SUITE_KERNELS)
 QEMU = "qemu-system-x86_64"
@@ -216,11 +219,11 @@ def boot(args, kernel: str, initrd: str, version: str, out: str, accel: str,
     append = " ".join([
         "console=ttyS0", "panic=-1", "loglevel=4", "rdinit=/init", "transparent_hugepage=never",
         f"pio_kver={version}", f"pio_guest={os.path.join(HERE, 'guest.py')}",
-        f"pio_binary={os.path.abspath(args.binary)}",
-        f"pio_sampler={os.path.abspath(args.sampler)}",
-        f"pio_probe={os.path.abspath(args.probe)}",
-    ] + ([f"pio_only={args.only}"] if args.only else []))
-    argv = [QEMU, "-machine", "pc", "-accel", accel, "-cpu", "max" if accel == "tcg" else "host",
+    ] + [f"pio_{name}={os.path.abspath(path)}" for name, path in
+         (("binary", args.binary), ("sampler", args.sampler), ("probe", args.probe),
+          ("wine", args.wine), ("wine_run", args.wine_run), ("prefix", args.prefix)) if path]
+      + ([f"pio_only={args.only}"] if args.only else []))
+    argv = [QEMU, "-machine", "pc", "-accel", accel, "-cpu", wine_rig.cpu(args, accel),
             "-smp", str(args.cpus), "-m", "1024", "-nodefaults", "-no-user-config",
             "-display", "none",
             "-no-reboot", "-kernel", kernel, "-initrd", initrd, "-append", append,
@@ -295,10 +298,14 @@ def console_tail(out: str, n: int = 60) -> str:
 
 def main() -> int:
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    p.add_argument("--binary", required=True)
-    p.add_argument("--sampler", required=True)
-    p.add_argument("--probe", required=True)
+    p.add_argument("--binary", default="")
+    p.add_argument("--sampler", default="")
+    p.add_argument("--probe", default="")
     p.add_argument("--work", required=True)
+    # The Windows program under wine instead (wine_rig.py): its scenarios only.
+    p.add_argument("--wine", default="", help="pio-out.exe")
+    p.add_argument("--wine-run", default="", help="the Windows build's wine wrapper")
+    p.add_argument("--prefix", default="", help="the wine prefix to start from")
     p.add_argument("--timeout", type=float, default=900.0, help="the whole run in the guest")
     # One processor: with two, a run on a busy host once stalled both of them (an RCU stall
     # and a soft lock-up in khugepaged under TCG) until the time-out.
@@ -308,6 +315,9 @@ def main() -> int:
     p.add_argument("--kvm", action="store_true",
                    help="try KVM first (30 s to start the guest program, else TCG)")
     args = p.parse_args()
+    if not (args.wine and args.wine_run and args.prefix) and \
+            not (args.binary and args.sampler and args.probe):
+        p.error("either --binary, --sampler and --probe, or --wine, --wine-run and --prefix")
 
     work = os.path.abspath(args.work)
     out = os.path.join(work, "out")
@@ -332,8 +342,11 @@ def main() -> int:
         started = time.monotonic()
         kernel, modules, version = prepare_kernel(os.path.join(work, "kernel"))
         extra = []
+        if args.wine:
+            args.prefix = wine_rig.prepare_prefix(args)
         try:
-            extra.append(gpio_sim_build.build(os.path.join(work, "kernel"), version))
+            if not args.wine:  # the GPIO scenarios are the Linux program's
+                extra.append(gpio_sim_build.build(os.path.join(work, "kernel"), version))
         except (RigError, OSError, subprocess.TimeoutExpired) as e:
             # Only the GPIO scenarios need it: they fail with this, the others run.
             with open(os.path.join(out, GPIO_SIM_ERROR), "w") as f:

@@ -19,6 +19,7 @@ from node_scenarios import block_device, flocked, twin_node
 from output_scenarios import (claims, clicks, cycle_cost, drivers, permissions, references)
 from relay_scenarios import (usb_clicks, usb_denied, usb_node, usb_second_panel, usb_serials,
                              usb_two_relays, usb_unplug)
+from wine_scenarios import wine_usb_clicks
 
 ORDER = [
     ("references", references),
@@ -49,4 +50,9 @@ ORDER = [
     ("gpio_held", gpio_held),
     ("gpio_second_panel", gpio_second_panel),
     ("gpio_off_and_exit", gpio_off_and_exit),
+]
+
+# With the Windows program (rig.py --wine): pio-out.exe under wine.
+WINE_ORDER = [
+    ("wine_usb_clicks", wine_usb_clicks),
 ]
