@@ -11,7 +11,9 @@ screen, sharing the port; from then on the input goes to either panel.
 Checked all along: both programs stay alive, each shows at most one message box at a time
 (and, before the second starts, none while the port works), at most one hint, and the first
 one's descriptor count stays flat. After the port is gone, port output on must bring up a
-box. At the end, with every box closed, Alt+F4 ends each program with exit code 0.
+box. At the end, with every box closed and port output switched off, the first one holds no
+lock of its port and at most one descriptor more than at the start (a cache of the toolkit's),
+and Alt+F4 ends each program with exit code 0.
 
 The run is driven by a seeded random generator; the seed is printed first. To replay a
 failure: --seed N (and the same --duration). Timing still differs between runs, so a replay
@@ -243,6 +245,7 @@ def main(args):
             time.sleep(0.5)
             base_targets = fd_targets(panel.pid)
             base_fds = len(base_targets)
+            pout_off = h.switch_face(panel, "pout")
             fd_seen = [base_fds]
             print(f"pid {panel.pid}, window {panel.window:#x}, {base_fds} descriptors at start")
 
@@ -349,6 +352,18 @@ def main(args):
             # Close whatever box is open, make sure none follows, then Alt+F4.
             alive("at the end of the fuzz")
             fz.close_all_boxes(check)
+            # While port output is on the panel rightly keeps its port's lock open, also with
+            # the port gone: switched off, what is left open is what the fuzz left behind.
+            for _ in range(3):
+                if h.switch_face(panel, "pout") == pout_off:
+                    break
+                fz.note("switch", "double click pout (off, at the end)")
+                print("port output on at the end: switched off", flush=True)
+                panel.double_click(*L.switch("pout"))
+                h.wait_until(lambda: h.switch_face(panel, "pout") == pout_off, h.DEADLINE, 0.1)
+                fz.close_all_boxes(check)
+            check(h.switch_face(panel, "pout") == pout_off,
+                  "port output still on after double clicks on pout")
             # What a box took is given back once the program has come back from it, which on
             # a loaded machine may be a while after its window went: a leak stays for good.
             h.wait_until(lambda: len(fd_targets(panel.pid)) <= base_fds + 1, h.DEADLINE, 0.1)
@@ -368,6 +383,8 @@ def main(args):
             print(f"port: {reader.count()} bytes while it was there")
             check(failure_box_seen, "the port failure was never reported")
             check(second is not None, "the second instance never started")
+            locks = [t for t in final_targets.values() if "/pio-out-port-" in t]
+            check(not locks, f"port output off, yet the panel holds {locks}")
             check(final_fds <= base_fds + 1,
                   f"{final_fds} descriptors at the end, {base_fds} at the start")
 
