@@ -306,7 +306,7 @@ def main() -> int:
     p.add_argument("--wine", default="", help="pio-out.exe")
     p.add_argument("--wine-run", default="", help="the Windows build's wine wrapper")
     p.add_argument("--prefix", default="", help="the wine prefix to start from")
-    p.add_argument("--timeout", type=float, default=900.0, help="the whole run in the guest")
+    p.add_argument("--timeout", type=float, default=2400.0, help="the whole run in the guest")
     # One processor: with two, a run on a busy host once stalled both of them (an RCU stall
     # and a soft lock-up in khugepaged under TCG) until the time-out.
     p.add_argument("--cpus", type=int, default=1, help="processors of the machine")
