@@ -126,7 +126,11 @@ def clicks(ctx: Context) -> None:
     h.check(values == expect, f"running light: sweep {values}, expected {expect}")
     median = every.step_times(ctx, events)
     ctx.figures["light_step_ms"] = round(1000 * median, 1)
-    h.check(0.085 <= median <= 0.125, f"running light: median step {1000 * median:.0f} ms")
+    # A step is the light's 100 ms wait plus the port cycle that ends it, and under emulation
+    # on a loaded host one ppdev cycle takes up to tens of milliseconds (medians of 101-128 ms
+    # seen beside two busy loops and two full test runs). The bound still tells 100 ms steps
+    # from 50 or 200.
+    h.check(0.085 <= median <= 0.150, f"running light: median step {1000 * median:.0f} ms")
 
     panel.double_click(*L.switch("vl"))
     g.wait_switch(panel, "vl", vl_off, "running light off")
