@@ -197,6 +197,21 @@ class Fuzzer:
         boxes, _ = self.windows()
         check(not boxes, f"message boxes still open after 10 closes: {boxes}")
 
+    def switch_pout_until(self, done, what, check):
+        """Double clicks on pout of the first panel, at most three, until done() holds. A
+        click may land while a box is up or a random action is still on its way, hence
+        more than one try; a box that a try brings up is closed before the next."""
+        self.panel = self.panels[0]
+        for _ in range(3):
+            if done():
+                return True
+            self.note("switch", f"double click pout ({what})")
+            self.panel.double_click(*L.switch("pout"))
+            if h.wait_until(done, h.DEADLINE, 0.05):
+                return True
+            self.close_all_boxes(check)
+        return done()
+
     def port_active(self):
         """True when bytes reached the port in the last 100 ms (port output is on)."""
         last = self.reader.quiet_since()
@@ -296,17 +311,9 @@ def main(args):
                     # first every box closed, and some panel writing to the port.
                     alive("before the port was taken away")
                     fz.close_all_boxes(check)
-                    for _ in range(3):
-                        if fz.port_active():
-                            break
-                        fz.panel = panel
-                        fz.note("switch", "double click pout (on, before the port goes)")
-                        panel.double_click(*L.switch("pout"))
-                        if h.wait_until(fz.port_active, h.DEADLINE):
-                            break
-                        fz.close_all_boxes(check)
-                    check(fz.port_active(), "no panel writes to the port after double clicks "
-                                            "on pout")
+                    check(fz.switch_pout_until(fz.port_active, "on, before the port goes",
+                                               check),
+                          "no panel writes to the port after double clicks on pout")
                     before = reader.count()
                     panel.remove_port()
                     fz.note("port", "/dev/parport0 removed")
@@ -354,15 +361,10 @@ def main(args):
             fz.close_all_boxes(check)
             # While port output is on the panel rightly keeps its port's lock open, also with
             # the port gone: switched off, what is left open is what the fuzz left behind.
-            for _ in range(3):
-                if h.switch_face(panel, "pout") == pout_off:
-                    break
-                fz.note("switch", "double click pout (off, at the end)")
-                print("port output on at the end: switched off", flush=True)
-                panel.double_click(*L.switch("pout"))
-                h.wait_until(lambda: h.switch_face(panel, "pout") == pout_off, h.DEADLINE, 0.1)
-                fz.close_all_boxes(check)
-            check(h.switch_face(panel, "pout") == pout_off,
+            if h.switch_face(panel, "pout") != pout_off:
+                print("port output on at the end: switching it off", flush=True)
+            check(fz.switch_pout_until(lambda: h.switch_face(panel, "pout") == pout_off,
+                                       "off, at the end", check),
                   "port output still on after double clicks on pout")
             # What a box took is given back once the program has come back from it, which on
             # a loaded machine may be a while after its window went: a leak stays for good.
