@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QToolTip>
+#include <QWindow>
 
 namespace pio {
 
@@ -23,8 +24,14 @@ QSize HintPopup::SizeFor(const QString& text) const {
     return {m.horizontalAdvance(text) + 6, m.height() + 2};
 }
 
-void HintPopup::ShowAt(const QString& text, QPoint topLeft) {
+void HintPopup::ShowAt(const QString& text, QPoint topLeft, QWidget* owner) {
     text_ = text;
+    // A Wayland client cannot place a window of its own; only a popup, and only beside a
+    // window it already has. Qt 6.8 makes a box without a transient parent a window of its
+    // own, which the compositor places (sway tiles it, the pointer leaves the panel, the
+    // box goes, ...). Under X11 the parent changes nothing: the box is placed on the screen.
+    winId();
+    if (owner && owner->windowHandle()) windowHandle()->setTransientParent(owner->windowHandle());
     setGeometry(QRect(topLeft, SizeFor(text)));
     update();
     show();

@@ -11,7 +11,8 @@ public:
     HintPopup();
     // The text plus 6 px in width and 2 px in height.
     QSize SizeFor(const QString& text) const;
-    void ShowAt(const QString& text, QPoint topLeft);
+    // Shows the box at a screen place, as a box that belongs to the owner's window.
+    void ShowAt(const QString& text, QPoint topLeft, QWidget* owner);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

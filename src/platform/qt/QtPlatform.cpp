@@ -103,7 +103,8 @@ Size QtPlatform::hintSize(const std::string& text) const {
 }
 
 void QtPlatform::showHint(const std::string& text, Point screenTopLeft) {
-    hint_->ShowAt(QString::fromStdString(text), QPoint(screenTopLeft.x, screenTopLeft.y));
+    hint_->ShowAt(QString::fromStdString(text), QPoint(screenTopLeft.x, screenTopLeft.y),
+                  window_.get());
 }
 
 void QtPlatform::hideHint() { hint_->hide(); }
