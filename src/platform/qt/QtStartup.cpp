@@ -51,6 +51,11 @@ QIcon ProgramIcon() {
 
 void Prepare() {
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+    // Qt 6.8 draws in pieces on a pool of its own, whose threads end when idle and which no
+    // public call can keep (see DrawingThread). Under a thread limit a box then waited
+    // forever for a piece no thread drew. Without that pool Qt draws on the calling thread;
+    // Qt 6.4 has no such pool and ignores the variable.
+    qputenv("QT_NO_GUI_THREADPOOL", "1");
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
         Qt::HighDpiScaleFactorRoundingPolicy::Round);
 }

@@ -11,7 +11,8 @@ class QWidget;
 namespace pio::QtStartup {
 
 // Before the QApplication: no shared-memory images (see docs/architecture.md, "No MIT-SHM")
-// unless the environment says otherwise, and whole scaling factors.
+// unless the environment says otherwise, drawing without Qt's own pool of threads, and
+// whole scaling factors.
 void Prepare();
 
 // Qt ends the process with abort() when it cannot reach a display, and also when it could
