@@ -955,6 +955,9 @@ class Image:
             return (struct.pack(">I", len(data)) + tag + data
                     + struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF))
 
+        # The artifacts folder is made by whoever saves first: a failure's picture must
+        # not be lost, nor hide the failure behind a missing folder.
+        os.makedirs(os.path.dirname(path) or ".", exist_ok=True)
         with open(path, "wb") as f:
             f.write(b"\x89PNG\r\n\x1a\n")
             f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", self.width, self.height, 8, 2, 0,
