@@ -169,16 +169,16 @@ private:
 static int Main(int argc, char** argv) {
     const Options o = ParseOptions(argc, argv);
 
-    MeasureRate(
-        "idle", [](int) {}, o);
+    const auto nothing = [](int) {};
+    MeasureRate("idle", nothing, o);
 
     {
         FakePortDevice fake;
         PortWriter writer(fake);
         MeasureCycle("fake", writer, o.cycles);
         fake.clearRecord();
-        MeasureRate(
-            "fake", [&](int i) { writer.write(WordFor(i)); }, o);
+        const auto write = [&](int i) { writer.write(WordFor(i)); };
+        MeasureRate("fake", write, o);
     }
     {
         FifoStandIn fifo;
@@ -189,8 +189,8 @@ static int Main(int argc, char** argv) {
         PpdevDevice device(fifo.path());
         PortWriter writer(device);
         MeasureCycle("fifo", writer, o.cycles);
-        MeasureRate(
-            "fifo", [&](int i) { writer.write(WordFor(i)); }, o);
+        const auto write = [&](int i) { writer.write(WordFor(i)); };
+        MeasureRate("fifo", write, o);
     }
     return 0;
 }

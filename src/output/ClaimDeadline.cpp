@@ -17,7 +17,7 @@ namespace {
 void Ignore(int) {}
 
 void InstallHandler() {
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = Ignore;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: the interrupted call must return EINTR

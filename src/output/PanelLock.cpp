@@ -47,7 +47,7 @@ PanelLock::PanelLock(std::string directory) : directory_(std::move(directory)) {
 
 std::string PanelLock::SystemDirectory() {
     for (const char* dir : {"/run/lock", "/var/lock", "/tmp"}) {
-        struct stat st {};
+        struct stat st = {};
         if (::stat(dir, &st) == 0 && S_ISDIR(st.st_mode)) return dir;
     }
     return "/tmp";
@@ -60,7 +60,7 @@ int PanelLock::Take(const std::string& key) {
     const int fd = OpenLockFile(dir + "/pio-out-port-" + key + ".lock");
     if (fd < 0) return IoErrorCodeFromErrno(errno);
     UniqueFd file(fd);
-    struct stat st {};
+    struct stat st = {};
     if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return IoErrorCodeFromErrno(EPERM);
     int locked;
     do {

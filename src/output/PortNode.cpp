@@ -31,7 +31,7 @@ std::string PortHoldKey(const struct stat& st) {
 }
 
 const char* NeverAPort(const std::string& path) {
-    struct stat st {};
+    struct stat st = {};
     if (::stat(path.c_str(), &st) != 0) return nullptr;
     if (S_ISREG(st.st_mode)) return "eine gewöhnliche Datei";
     if (S_ISDIR(st.st_mode)) return "ein Verzeichnis";

@@ -72,7 +72,7 @@ PpdevDevice::PpdevDevice(std::string path, std::string lockDirectory)
 PpdevDevice::~PpdevDevice() { close(); }
 
 int PpdevDevice::hold() {
-    struct stat st {};
+    struct stat st = {};
     if (::stat(path_.c_str(), &st) != 0) return IoErrorCodeFromErrno(errno);
     const PortNodeKind kind = PortNodeKindOf(st);
     if (kind == PortNodeKind::NotAPort) {
@@ -87,7 +87,7 @@ int PpdevDevice::hold() {
 
     // A node that was replaced (driver reloaded, a new device node) is a new inode, and a
     // lock on the old one guards nothing: take the new one.
-    struct stat held {};
+    struct stat held = {};
     if (nodeLock_.valid() && ::fstat(nodeLock_.get(), &held) == 0 && SameFile(held, st)) return 0;
     const int code = LockNode(st.st_rdev);
     if (code != 0) panelLock_.Drop();  // another program's turn: no panel may wait on us
@@ -101,7 +101,7 @@ int PpdevDevice::LockNode(dev_t rdev) {
         [&] { return ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK); });
     if (fd < 0) return IoErrorCodeFromErrno(errno);
     UniqueFd node(fd);
-    struct stat st {};
+    struct stat st = {};
     if (::fstat(node.get(), &st) != 0) return IoErrorCodeFromErrno(errno);
     if (PortNodeKindOf(st) != PortNodeKind::ParallelPort || st.st_rdev != rdev) return kNotAPort;
     if (RetryOnEintr([&] { return ::flock(node.get(), LOCK_EX | LOCK_NB); }) != 0) {
@@ -119,7 +119,7 @@ void PpdevDevice::letGo() {
 
 int PpdevDevice::open() {
     close();  // a previous cycle that never closed must not leak its descriptor
-    struct stat st {};
+    struct stat st = {};
     if (::stat(path_.c_str(), &st) != 0) return IoErrorCodeFromErrno(errno);
     switch (PortNodeKindOf(st)) {
         case PortNodeKind::ParallelPort: return OpenPort();
@@ -136,7 +136,7 @@ int PpdevDevice::OpenPort() {
     const int fd = RetryOnEintr([&] { return ::open(path_.c_str(), kFlags); });
     if (fd < 0) return IoErrorCodeFromErrno(errno);
     UniqueFd handle(fd);
-    struct stat st {};
+    struct stat st = {};
     if (::fstat(handle.get(), &st) != 0) return IoErrorCodeFromErrno(errno);
     if (PortNodeKindOf(st) != PortNodeKind::ParallelPort) return kNotAPort;
 
@@ -176,7 +176,7 @@ int PpdevDevice::OpenFifo() {
     const int fd = RetryOnEintr([&] { return ::open(path_.c_str(), kFlags); });
     if (fd < 0) return errno == ENXIO ? NotReady() : IoErrorCodeFromErrno(errno);
     UniqueFd handle(fd);
-    struct stat st {};
+    struct stat st = {};
     if (::fstat(handle.get(), &st) != 0) return IoErrorCodeFromErrno(errno);
     if (PortNodeKindOf(st) != PortNodeKind::Fifo) return kNotAPort;
     fd_ = std::move(handle);

@@ -111,8 +111,7 @@ TEST(PortHold, AReplacedStandInIsHeldAfresh) {
 
 // Two nodes of one device are one port; two ports are two.
 TEST(PortHold, IsPerDeviceNotPerNode) {
-    struct stat a {
-    }, b{}, other{};
+    struct stat a = {}, b = {}, other = {};
     a.st_mode = b.st_mode = other.st_mode = S_IFCHR | 0660;
     a.st_rdev = b.st_rdev = makedev(99, 0);
     a.st_ino = 17;
@@ -136,7 +135,7 @@ TEST(PanelLock, FilesServeEveryUserAndFollowNoLink) {
     PanelLock lock(locks.path());
     EXPECT_EQ(lock.Take("c99.0"), 0);
     umask(oldMask);
-    struct stat st {};
+    struct stat st = {};
     ASSERT_EQ(stat((locks / "pio-out-port-c99.0.lock").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u) << "another user's panel must be able to open it";
 
@@ -217,8 +216,7 @@ TEST(FifoStandIn, AFullPipeIsNotReadyAndTheNextByteFollowsOnceRead) {
 
 TEST(QuietPipeWrite, AReaderThatLeftIsAnErrorNotTheEndOfTheProgram) {
     // SIGPIPE's default action ends the process: this test only survives if the write keeps it.
-    struct sigaction dfl {
-    }, old{};
+    struct sigaction dfl = {}, old = {};
     dfl.sa_handler = SIG_DFL;
     ASSERT_EQ(sigaction(SIGPIPE, &dfl, &old), 0);
     int ends[2];

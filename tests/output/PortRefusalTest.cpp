@@ -103,7 +103,7 @@ Pty& ThePty() {
 }
 
 std::string MakeNode(const TempDir& dir, mode_t kind, dev_t dev) {
-    struct statvfs vfs {};
+    struct statvfs vfs = {};
     if (geteuid() != 0 || statvfs(dir.path().c_str(), &vfs) != 0 || (vfs.f_flag & ST_NODEV))
         return "";
     // Majors 240..254 are set aside for local use: no driver stands behind these nodes.

@@ -152,7 +152,7 @@ TEST(PpdevDevice, MissingPathIsFileNotFound) {
 
 // Whether device nodes made in `dir` work (root, and a file system mounted without nodev).
 bool CanMakeNodes(const TempDir& dir) {
-    struct statvfs vfs {};
+    struct statvfs vfs = {};
     return geteuid() == 0 && statvfs(dir.path().c_str(), &vfs) == 0 && (vfs.f_flag & ST_NODEV) == 0;
 }
 

@@ -78,6 +78,9 @@ struct GoneCase {
 
 class HintGoneTest : public ::testing::TestWithParam<GoneCase> {};
 
+// A place on the panel's background, away from every component.
+constexpr Point kBackground{320, 10};
+
 TEST_P(HintGoneTest, HiddenAtOnce) {
     PanelRig rig;
     rig.sim.at(100).move(PanelRig::Centre(rig.form.pout));
@@ -101,10 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
                  }},
         GoneCase{"ontoSocket",
                  [](SimPlatform& s, PanelRig& r) { s.move(PanelRig::Centre(r.form.a6)); }},
-        GoneCase{"ontoBackground",
-                 [](SimPlatform& s, PanelRig&) {
-                     s.move({320, 10});
-                 }},
+        GoneCase{"ontoBackground", [](SimPlatform& s, PanelRig&) { s.move(kBackground); }},
         GoneCase{"leave", [](SimPlatform& s, PanelRig&) { s.leave(); }},
         GoneCase{"deactivated", [](SimPlatform& s, PanelRig&) { s.activate(false); }}),
     [](const auto& test) { return std::string(test.param.what); });

@@ -34,7 +34,7 @@ void StartupDeadline::Arm(unsigned seconds, const std::string& report) {
     g_length = std::min(report.size(), sizeof g_report - 1);
     std::memcpy(g_report, report.data(), g_length);
     g_report[g_length++] = '\n';
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = OnDeadline;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGALRM, &action, nullptr);
