@@ -31,8 +31,9 @@ BUILD_PACKAGES="cmake make g++ qt6-base-dev libgl-dev fonts-liberation"
 TEST_PACKAGES="libgtest-dev xvfb xauth xdotool x11-utils x11-apps util-linux procps python3
     dpkg-dev file desktop-file-utils appstream lintian groff-base mandoc man-db"
 # The house rules a compiler does not check: the format and clang-tidy's checks (the tests
-# check.format and check.tidy).
-CHECK_PACKAGES="clang-format clang-tidy-19"
+# check.format and check.tidy), over the files git tracks. A clone has git; a root that was
+# given one from outside (scripts/test-in-fresh-root.sh) has not, and both checks skipped.
+CHECK_PACKAGES="clang-format clang-tidy-19 git"
 # The Windows build: mingw-w64 cross compilers (the "-posix" ones, for std::thread), wine to
 # run its tests, and GoogleTest's sources to build the test library with the cross compiler.
 WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 googletest"
