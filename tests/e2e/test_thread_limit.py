@@ -8,6 +8,7 @@ At run time, with the limit lowered to the threads the program has, long enough 
 start that Qt's idle pool threads would have ended: an error box is drawn and closes, and the
 panel goes on (it closes with Alt+F4) - before, the box hung while drawing."""
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -91,6 +92,20 @@ def box_at_run_time(binary, x, uid, home, missing_port):
         print("at run time: the panel went on and closed with exit code 0")
 
 
+def suppressions_for_user(folder):
+    """A sanitizer build reads its leak suppressions as the user it runs as, from a file in
+    the clone, which may lie where only root may enter (/root). Without them it ends the
+    program with an error at exit; the user gets a readable copy in `folder`."""
+    options = os.environ.get("LSAN_OPTIONS", "")
+    found = re.search(r"suppressions=([^:]+)", options)
+    if not found or not os.path.isfile(found.group(1)):
+        return
+    copy = os.path.join(folder, "lsan.supp")
+    shutil.copy(found.group(1), copy)
+    os.chmod(copy, 0o644)
+    os.environ["LSAN_OPTIONS"] = options.replace(found.group(0), f"suppressions={copy}")
+
+
 def main(args):
     h.require_tools("Xvfb", "xdotool", "xwininfo", "xwd", "setpriv", "prlimit")
     if os.geteuid() != 0:
@@ -106,6 +121,7 @@ def main(args):
         binary = os.path.join(bindir, "pio-out")
         shutil.copy(os.path.abspath(args.binary), binary)
         os.chmod(binary, 0o755)
+        suppressions_for_user(bindir)
         for nproc in (1, 2, 3, 4):
             refused(binary, x, uid, home, nproc)
         with h.Panel(shutil.which("setpriv"), x, namespace=False, env={"HOME": home},
