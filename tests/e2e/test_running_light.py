@@ -53,7 +53,14 @@ def main(args):
                   f"bytes a step: {[c for _, _, c in seq[1:-1]]}")
             h.check(0.090 <= median <= 0.130, f"median step {1000 * median:.0f} ms, "
                                               f"expected 90..130 ms")
-            h.check(min(gaps) >= 0.05, f"a step of only {1000 * min(gaps):.0f} ms")
+            # The light keeps to its 100 ms grid: a step that came late (a loaded machine, or
+            # the reader late to see it) is followed by one that comes early. A short gap is
+            # only wrong where the two together make less than two steps: a step too many.
+            for i, gap in enumerate(gaps):
+                if gap < 0.05:
+                    pair = gap + (gaps[i - 1] if i else 0)
+                    h.check(pair >= 0.15, f"a step of only {1000 * gap:.0f} ms, "
+                                          f"{1000 * pair:.0f} ms with the one before")
             # The port output keeps its cadence while the light runs (it ran 2 s and more).
             span = r.between(t8 + 0.1, t8 + 2.1)
             h.check(160 <= len(span) <= 220, f"{len(span)} bytes in 2 s while the light runs")
