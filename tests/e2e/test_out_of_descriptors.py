@@ -27,13 +27,24 @@ def descriptors(pid):
     return sorted(int(n) for n in os.listdir(f"/proc/{pid}/fd"))
 
 
+def lowest_free(pid):
+    fds = set(descriptors(pid))
+    return next(i for i in range(len(fds) + 1) if i not in fds)
+
+
 def limit_to_open(panel):
     """Lowers the descriptor limit so that the next open fails: to the lowest number not in
     use. While every number below the count is taken that is the count of open descriptors;
     after a first box some low numbers may be free and higher ones taken, and the higher ones
-    stay open under a limit below them."""
-    fds = set(descriptors(panel.pid))
-    n = next(i for i in range(len(fds) + 1) if i not in fds)
+    stay open under a limit below them.
+    The port cycle holds the port open for a moment every tick, on that very number. A look
+    that falls into the moment sees the number taken and the next one free, and a limit one
+    higher lets the port open forever. So the number is the lowest seen free in looks spread
+    over many ticks."""
+    n = lowest_free(panel.pid)
+    for _ in range(24):
+        time.sleep(0.02)
+        n = min(n, lowest_free(panel.pid))
     h.run_tool(["prlimit", "--pid", str(panel.pid), f"--nofile={n}:{n}"], panel.env)
     return n
 
